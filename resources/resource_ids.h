@@ -1,0 +1,3 @@
+#pragma once
+// Resource identifiers shared by cammon.rc and the code that loads them.
+#define IDR_SPLASH_JPEG 101

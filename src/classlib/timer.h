@@ -1,0 +1,29 @@
+#pragma once
+// A window-message timer component: OnTimer every Interval milliseconds
+// while Enabled, delivered by the message loop.
+#include <windows.h>
+
+#include "classlib/component.h"
+
+class TTimer : public TComponent {
+public:
+  explicit TTimer(TComponent* owner);
+  ~TTimer() override;
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  unsigned Interval() const { return interval_; }
+  void SetInterval(unsigned interval);
+  TNotifyEvent OnTimer;
+
+protected:
+  void Loaded() override;
+
+private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void UpdateTimer();
+
+  bool enabled_ = true;
+  unsigned interval_ = 1000;
+  HWND window_ = nullptr;
+};
