@@ -1,0 +1,40 @@
+#include "platform/platform_factory.h"
+
+#include <iterator>
+
+namespace platform {
+
+namespace {
+// The program's own pieces, each added by the file that builds it.
+const BuiltInPiece kBuiltInPieces[] = {
+    {nullptr, Replacement::WhenCreationFails, nullptr},
+};
+
+const BuiltInPiece* FindBuiltIn(REFCLSID clsid) {
+  for (const BuiltInPiece& piece : kBuiltInPieces)
+    if (piece.clsid && IsEqualCLSID(*piece.clsid, clsid)) return &piece;
+  return nullptr;
+}
+}  // namespace
+
+bool RunningUnderWine() {
+  static const bool wine = [] {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }();
+  return wine;
+}
+
+HRESULT CreatePlatformObject(REFCLSID clsid, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  const BuiltInPiece* piece = FindBuiltIn(clsid);
+  if (piece && piece->when == Replacement::UnderWine && RunningUnderWine())
+    return piece->create(iid, object);
+  const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+  if (FAILED(hr) && piece && piece->when == Replacement::WhenCreationFails)
+    return piece->create(iid, object);
+  return hr;
+}
+
+}  // namespace platform
