@@ -1,6 +1,5 @@
 #include "platform/platform_factory.h"
 
-#include <iterator>
 
 namespace platform {
 
