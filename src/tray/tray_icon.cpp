@@ -508,7 +508,12 @@ void TTrayIcon::RestoreMainWindow() {
   Application->Restore();
   if (main->WindowState() == wsMinimized) main->SetWindowState(wsNormal);
   main->SetVisible(true);
+  // The application and then the main window, as the owner-window hook does
+  // for a show call. That call does not come when restoring the
+  // application window has already re-shown its owned main window, and an
+  // application window that is active already does not hand activation on.
   SetForegroundWindow(Application->Handle());
+  SetForegroundWindow(main->Handle());
 }
 
 // ------------------------------------------------------------ window hooks
@@ -520,12 +525,13 @@ bool TTrayIcon::HandleApplicationMessage(TMessage& m) {
       break;
     case WM_WINDOWPOSCHANGED:
       if (mdiCheckPending_ && MainForm()) {
+        // Cleared first: hiding the button below moves this window again.
+        mdiCheckPending_ = false;
         if (MainForm()->FormStyle() == fsMDIForm) {
           bool showMainForm = true;
           if (OnStartup) OnStartup(this, showMainForm);
           if (!showMainForm) HideApplicationButton();
         }
-        mdiCheckPending_ = false;
       }
       break;
     case WM_SYSCOMMAND:
