@@ -31,7 +31,8 @@ HRESULT CreateMixingRenderer(REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
   ComPtr<IBaseFilter> filter;
-  filter.Attach(new (std::nothrow) MixingRenderer());
+  // Adopts the new object's first reference (MinGW's ComPtr::Attach would add one).
+  *filter.GetAddressOf() = new (std::nothrow) MixingRenderer();
   if (!filter) return E_OUTOFMEMORY;
   return filter.CopyTo(iid, object);
 }
@@ -116,6 +117,8 @@ STDMETHODIMP MixingRenderer::Pause() {
       drawn_ = 0;
       dropped_ = 0;
       firstDrawn_ = 0;
+    } else if (state_ == State_Running) {
+      prerolled_ = true;  // the picture of the running stream stays up
     }
     state_ = State_Paused;
     changed_.notify_all();
