@@ -1,5 +1,9 @@
 #include "platform/platform_factory.h"
 
+#include <uuids.h>
+
+#include "platform/mixing_renderer.h"
+
 
 namespace platform {
 
@@ -7,6 +11,7 @@ namespace {
 // The program's own pieces, each added by the file that builds it.
 const BuiltInPiece kBuiltInPieces[] = {
     {nullptr, Replacement::WhenCreationFails, nullptr},
+    {&CLSID_VideoMixingRenderer9, Replacement::UnderWine, &CreateMixingRenderer},
 };
 
 const BuiltInPiece* FindBuiltIn(REFCLSID clsid) {
