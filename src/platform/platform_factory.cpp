@@ -1,5 +1,7 @@
 #include "platform/platform_factory.h"
 
+#include "platform/asf_writer_filter.h"
+
 
 namespace platform {
 
@@ -7,6 +9,7 @@ namespace {
 // The program's own pieces, each added by the file that builds it.
 const BuiltInPiece kBuiltInPieces[] = {
     {nullptr, Replacement::WhenCreationFails, nullptr},
+    {&CLSID_WMAsfWriter, Replacement::WhenCreationFails, CreateAsfWriterFilter},
 };
 
 const BuiltInPiece* FindBuiltIn(REFCLSID clsid) {
