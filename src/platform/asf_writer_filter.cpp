@@ -6,15 +6,14 @@
 #include "platform/asf_writer_filter_enum.h"
 #include "platform/asf_writer_filter_jpeg.h"
 #include "platform/asf_writer_filter_pin.h"
-
+#include "platform/media_platform.h"
 using Microsoft::WRL::ComPtr;
 
 namespace platform {
 
 HRESULT CreateAsfWriterFilter(REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  ComPtr<IBaseFilter> filter;
-  filter.Attach(static_cast<IBaseFilter*>(new AsfWriterFilter()));
+  ComPtr<IBaseFilter> filter = Adopt(static_cast<IBaseFilter*>(new AsfWriterFilter()));
   return filter->QueryInterface(iid, object);
 }
 

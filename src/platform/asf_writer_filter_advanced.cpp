@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/media_platform.h"
 using Microsoft::WRL::ComPtr;
 
 namespace platform {
@@ -11,11 +12,9 @@ namespace platform {
 // MemoryNssBuffer
 
 ComPtr<INSSBuffer> MemoryNssBuffer::Create(const uint8_t* data, size_t size) {
-  ComPtr<INSSBuffer> buffer;
   auto* object = new MemoryNssBuffer(size);
   if (size) std::memcpy(object->bytes_.data(), data, size);
-  buffer.Attach(object);
-  return buffer;
+  return Adopt<INSSBuffer>(object);
 }
 
 HRESULT MemoryNssBuffer::QueryInterface(REFIID iid, void** object) {
@@ -147,9 +146,7 @@ void AsfSinkList::EndWriting() {
 // AsfWriterAdvanced
 
 ComPtr<IWMWriterAdvanced2> AsfWriterAdvanced::Create(std::shared_ptr<AsfSinkList> sinks) {
-  ComPtr<IWMWriterAdvanced2> advanced;
-  advanced.Attach(new AsfWriterAdvanced(std::move(sinks)));
-  return advanced;
+  return Adopt<IWMWriterAdvanced2>(new AsfWriterAdvanced(std::move(sinks)));
 }
 
 HRESULT AsfWriterAdvanced::QueryInterface(REFIID iid, void** object) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/media_platform.h"
 using Microsoft::WRL::ComPtr;
 
 namespace platform {
@@ -53,8 +54,7 @@ void MediaTypeCopy::FreeContents(AM_MEDIA_TYPE& type) {
   type.pbFormat = nullptr;
   type.cbFormat = 0;
   if (type.pUnk) {
-    ComPtr<IUnknown> owned;
-    owned.Attach(type.pUnk);
+    const ComPtr<IUnknown> owned = Adopt(type.pUnk);
     type.pUnk = nullptr;
   }
 }
@@ -63,9 +63,7 @@ void MediaTypeCopy::FreeContents(AM_MEDIA_TYPE& type) {
 // PinEnumerator
 
 ComPtr<IEnumPins> PinEnumerator::Create(std::vector<ComPtr<IPin>> pins, size_t position) {
-  ComPtr<IEnumPins> enumerator;
-  enumerator.Attach(new PinEnumerator(std::move(pins), position));
-  return enumerator;
+  return Adopt<IEnumPins>(new PinEnumerator(std::move(pins), position));
 }
 
 HRESULT PinEnumerator::QueryInterface(REFIID iid, void** object) {
@@ -121,9 +119,7 @@ HRESULT PinEnumerator::Clone(IEnumPins** clone) {
 
 ComPtr<IEnumMediaTypes> MediaTypeEnumerator::Create(std::vector<MediaTypeCopy> types,
                                                     size_t position) {
-  ComPtr<IEnumMediaTypes> enumerator;
-  enumerator.Attach(new MediaTypeEnumerator(std::move(types), position));
-  return enumerator;
+  return Adopt<IEnumMediaTypes>(new MediaTypeEnumerator(std::move(types), position));
 }
 
 HRESULT MediaTypeEnumerator::QueryInterface(REFIID iid, void** object) {
