@@ -1,6 +1,5 @@
 #include "asf_test_support.h"
 
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -81,20 +80,21 @@ std::string HostPath(const std::wstring& windowsPath) {
 }
 
 NativeProcess::NativeProcess(const std::string& command, DWORD limitMs)
-    : outputFile_(TempFile(L"nat")), statusFile_(outputFile_ + L".status") {
+    : outputFile_(TempFile(L"nat")), statusFile_(outputFile_ + L".status"),
+      scriptFile_(outputFile_ + L".sh") {
   const std::string status = HostPath(statusFile_);
-  // Wine splits a host program's command line by Windows rules, so the
-  // script goes in double quotes and quotes inside it are single ones.
-  const std::string script = "timeout -k 5 " + std::to_string(limitMs / 1000 + 1) + " sh -c " +
-                             Quote(command) + " >" + Quote(HostPath(outputFile_)) +
-                             " 2>&1 </dev/null; echo $? >" + Quote(status + ".tmp") + "; mv " +
-                             Quote(status + ".tmp") + " " + Quote(status);
-  std::wstring line = Widen("/bin/sh -c \"" + script + "\"");
+  WriteFileBytes(scriptFile_,
+                 "timeout -k 5 " + std::to_string(limitMs / 1000 + 1) + " sh -c " + Quote(command) +
+                     " >" + Quote(HostPath(outputFile_)) + " 2>&1 </dev/null\necho $? >" +
+                     Quote(status + ".tmp") + "\nmv " + Quote(status + ".tmp") + " " + Quote(status) + "\n");
+  // Started through Wine's start.exe: a host program started straight from
+  // this process left COM's registry reads failing (REGDB_E_READREGDB).
+  std::wstring line = L"start.exe /unix /bin/sh " + Widen(HostPath(scriptFile_));
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  started_ = CreateProcessW(L"/bin/sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process) != FALSE;
+  started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                            nullptr, &startup, &process) != FALSE;
   if (started_) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -105,6 +105,7 @@ NativeProcess::~NativeProcess() {
   if (started_) (void)Wait(0);  // a run still going ends by its own time limit
   DeleteFileW(outputFile_.c_str());
   DeleteFileW(statusFile_.c_str());
+  DeleteFileW(scriptFile_.c_str());
 }
 
 NativeResult NativeProcess::Wait(DWORD timeoutMs) {

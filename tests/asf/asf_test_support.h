@@ -39,6 +39,7 @@ public:
 private:
   std::wstring outputFile_;
   std::wstring statusFile_;
+  std::wstring scriptFile_;
   bool started_ = false;
 };
 
