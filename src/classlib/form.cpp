@@ -113,9 +113,17 @@ void TForm::SetBorderIcons(TBorderIcons icons) {
 void TForm::SetFormStyle(TFormStyle style) {
   if (style == formStyle_) return;
   formStyle_ = style;
-  if (handle_ && (style == fsStayOnTop || style == fsNormal))
-    SetWindowPos(handle_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!handle_ || (style != fsStayOnTop && style != fsNormal)) return;
+  const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(handle_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+  if (style == fsNormal && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+    // Wine 8 keeps an owned window that is in front topmost through
+    // HWND_NOTOPMOST; it lets go while the window has no owner.
+    const LONG_PTR owner = GetWindowLongPtrW(handle_, GWLP_HWNDPARENT);
+    SetWindowLongPtrW(handle_, GWLP_HWNDPARENT, 0);
+    SetWindowPos(handle_, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    SetWindowLongPtrW(handle_, GWLP_HWNDPARENT, owner);
+  }
 }
 
 void TForm::CreateParams(TCreateParams& params) {
