@@ -7,6 +7,7 @@
 #include "platform/asf_writer_filter_jpeg.h"
 #include "platform/asf_writer_filter_pin.h"
 #include "platform/media_platform.h"
+#include "platform/pin_enumerator.h"
 using Microsoft::WRL::ComPtr;
 
 namespace platform {
@@ -189,8 +190,7 @@ std::vector<ComPtr<IPin>> AsfWriterFilter::PinList() const {
 
 HRESULT AsfWriterFilter::EnumPins(IEnumPins** pins) {
   if (!pins) return E_POINTER;
-  *pins = PinEnumerator::Create(PinList()).Detach();
-  return S_OK;
+  return PinEnumerator::Create(PinList(), pins);
 }
 
 HRESULT AsfWriterFilter::FindPin(LPCWSTR id, IPin** pin) {

@@ -60,61 +60,6 @@ void MediaTypeCopy::FreeContents(AM_MEDIA_TYPE& type) {
 }
 
 // ---------------------------------------------------------------------------
-// PinEnumerator
-
-ComPtr<IEnumPins> PinEnumerator::Create(std::vector<ComPtr<IPin>> pins, size_t position) {
-  return Adopt<IEnumPins>(new PinEnumerator(std::move(pins), position));
-}
-
-HRESULT PinEnumerator::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumPins)) {
-    *object = static_cast<IEnumPins*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG PinEnumerator::AddRef() { return ++refs_; }
-
-ULONG PinEnumerator::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
-HRESULT PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
-  if (!pins || (count > 1 && !fetched)) return E_POINTER;
-  ULONG done = 0;
-  while (done < count && position_ < pins_.size()) {
-    ComPtr<IPin> pin = pins_[position_++];
-    pins[done++] = pin.Detach();
-  }
-  if (fetched) *fetched = done;
-  return done == count ? S_OK : S_FALSE;
-}
-
-HRESULT PinEnumerator::Skip(ULONG count) {
-  position_ += count;
-  if (position_ <= pins_.size()) return S_OK;
-  position_ = pins_.size();
-  return S_FALSE;
-}
-
-HRESULT PinEnumerator::Reset() {
-  position_ = 0;
-  return S_OK;
-}
-
-HRESULT PinEnumerator::Clone(IEnumPins** clone) {
-  if (!clone) return E_POINTER;
-  *clone = Create(pins_, position_).Detach();
-  return S_OK;
-}
-
-// ---------------------------------------------------------------------------
 // MediaTypeEnumerator
 
 ComPtr<IEnumMediaTypes> MediaTypeEnumerator::Create(std::vector<MediaTypeCopy> types,

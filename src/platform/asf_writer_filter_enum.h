@@ -1,6 +1,6 @@
 #pragma once
-// Media type ownership and the pin and media type enumerators of the
-// built-in ASF writer filter.
+// Media type ownership and the media type enumerator of the built-in ASF
+// writer filter.
 #include <windows.h>
 #include <dshow.h>
 
@@ -30,26 +30,6 @@ public:
 private:
   static HRESULT Copy(const AM_MEDIA_TYPE& source, AM_MEDIA_TYPE* target);
   AM_MEDIA_TYPE type_;
-};
-
-class PinEnumerator final : public IEnumPins {
-public:
-  static Microsoft::WRL::ComPtr<IEnumPins> Create(std::vector<Microsoft::WRL::ComPtr<IPin>> pins,
-                                                  size_t position = 0);
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override;
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
-  HRESULT STDMETHODCALLTYPE Reset() override;
-  HRESULT STDMETHODCALLTYPE Clone(IEnumPins** clone) override;
-
-private:
-  PinEnumerator(std::vector<Microsoft::WRL::ComPtr<IPin>> pins, size_t position)
-      : pins_(std::move(pins)), position_(position) {}
-  std::atomic<ULONG> refs_{1};
-  std::vector<Microsoft::WRL::ComPtr<IPin>> pins_;
-  size_t position_;
 };
 
 class MediaTypeEnumerator final : public IEnumMediaTypes {
