@@ -2,6 +2,7 @@
 
 #include <uuids.h>
 
+#include "platform/asf_writer_filter.h"
 #include "platform/mixing_renderer.h"
 
 
@@ -12,6 +13,7 @@ namespace {
 const BuiltInPiece kBuiltInPieces[] = {
     {nullptr, Replacement::WhenCreationFails, nullptr},
     {&CLSID_VideoMixingRenderer9, Replacement::UnderWine, &CreateMixingRenderer},
+    {&CLSID_WMAsfWriter, Replacement::WhenCreationFails, &CreateAsfWriterFilter},
 };
 
 const BuiltInPiece* FindBuiltIn(REFCLSID clsid) {
