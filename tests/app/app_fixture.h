@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/main_form.h"
+#include "classlib/application.h"
+#include "classlib/sysutils.h"
 #include "options/option_form.h"
 #include "options/settings.h"
 #include "test_support.h"
