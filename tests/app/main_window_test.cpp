@@ -102,8 +102,9 @@ TEST_CASE("stay on top: the box, the window order and the setting") {
                                 OPEN_EXISTING, 0, nullptr);
     REQUIRE(holder != INVALID_HANDLE_VALUE);
     RecordedBoxes().clear();
-    form->topcbx->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    form->topcbx->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    // A click as the user makes it, through the box's window procedure.
+    SendMessageW(form->topcbx->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(form->topcbx->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     CloseHandle(holder);
     CHECK(form->topcbx->Checked());
     CHECK(Topmost(form));
