@@ -112,15 +112,19 @@ pane_brightness() {
   brightness "$1" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2))
 }
 
-# Whether pane N differs between two screenshots (a live picture moves).
-pane_changed() {
-  read -r x y w h <<<"$(pane_rect "$3")"
-  local geometry="$((w / 2))x$((h / 2))+$((x + w / 4))+$((y + h / 4))"
-  local a=$APPDIR/.crop_a.png b=$APPDIR/.crop_b.png diff
+# Whether a screen rectangle differs between two screenshots.
+region_changed() {
+  local geometry="$5x$6+$3+$4" a=$APPDIR/.crop_a.png b=$APPDIR/.crop_b.png diff
   convert "$1" -crop "$geometry" +repage "$a"
   convert "$2" -crop "$geometry" +repage "$b"
   diff=$(compare -metric AE "$a" "$b" null: 2>&1 || true)
   [ "${diff%% *}" -gt 50 ] 2>/dev/null
+}
+
+# Whether pane N differs between two screenshots (a live picture moves).
+pane_changed() {
+  read -r x y w h <<<"$(pane_rect "$3")"
+  region_changed "$1" "$2" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2))
 }
 
 # Whether an arithmetic condition on decimal numbers holds.
