@@ -1,5 +1,7 @@
 #include "media/filter_graph.h"
 
+#include <algorithm>
+
 #include "classlib/application.h"
 #include "classlib/sysutils.h"
 #include "media/media_errors.h"

@@ -58,19 +58,4 @@ std::wstring FromBstr(BSTR text) {
   return std::wstring(text, SysStringLen(text));
 }
 
-std::wstring AnsiToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::wstring GuidToString(REFGUID guid) {
-  wchar_t buffer[40] = {};
-  if (StringFromGUID2(guid, buffer, 40) == 0) return {};
-  return buffer;
-}
-
 }  // namespace platform

@@ -11,9 +11,6 @@
 #include "media/filter_graph.h"
 #include "media/graph_member_link.h"
 
-// qedit.h is missing from MinGW; libstrmiids defines both.
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
 
 using platform::ComPtr;
 

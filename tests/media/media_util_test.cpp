@@ -161,3 +161,21 @@ TEST_CASE("DuplicateMediaType copies the format block and pUnk's reference") {
     CHECK(unknown.count == 1);
   }
 }
+
+TEST_CASE("platform error text falls back past Wine's placeholder") {
+  // Wine's quartz answers "Error: 0x80004005"; the system table knows better.
+  const std::wstring failText = platform::ErrorText(E_FAIL);
+  CHECK_FALSE(failText.empty());
+  CHECK(failText.find(L"0x80004005") == std::wstring::npos);
+  const std::wstring unknownText = platform::ErrorText(static_cast<HRESULT>(0xA0F1B2C3));
+  CHECK_FALSE(unknownText.empty());
+  CHECK(unknownText.find(L"0xa0f1b2c3") == std::wstring::npos);
+}
+
+TEST_CASE("the member interfaces carry their published identifiers") {
+  GUID member, listener;
+  REQUIRE(CLSIDFromString(L"{887F94DA-29E9-44C6-B48E-1FBF0FB59878}", &member) == S_OK);
+  REQUIRE(CLSIDFromString(L"{6C0DCD7B-1A98-44EF-A6D5-E23CBC24E620}", &listener) == S_OK);
+  CHECK(__uuidof(IGraphMember) == member);
+  CHECK(__uuidof(IGraphListener) == listener);
+}
