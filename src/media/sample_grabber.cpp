@@ -1,14 +1,10 @@
 #include "media/sample_grabber.h"
 
-#include <uuids.h>
 
 #include "classlib/exceptions.h"
 #include "platform/platform_factory.h"
 
 using platform::ComPtr;
-
-const CLSID CLSID_SampleGrabber = {
-    0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
 
 namespace {
 bool SampleGrabberAvailable() {

@@ -15,14 +15,13 @@
 #include "media/graph_member.h"
 #include "media/graph_member_link.h"
 #include "media/media_type.h"
+#include "platform/media_platform.h"
 
 class TFilterGraph;
 
 // Called on the graph's streaming thread; pBuffer is valid during the call only.
 using TOnBuffer = std::function<void(TComponent* sender, double SampleTime, BYTE* pBuffer,
                                      LONG BufferLen)>;
-
-extern const CLSID CLSID_SampleGrabber;
 
 class TSampleGrabber : public TComponent, public IGraphMember, public ISampleGrabberCB {
 public:

@@ -1,7 +1,6 @@
 #include "media/video_window.h"
 
 #include <oleauto.h>
-#include <uuids.h>
 #include <xmmintrin.h>
 
 #include "media/filter_graph.h"

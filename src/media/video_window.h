@@ -5,6 +5,7 @@
 // that window drains to it. TVMROptions holds its VMR-9 settings.
 #include <windows.h>
 #include <dshow.h>
+#include <d3d9.h>
 #include <vmr9.h>
 
 #include <cstdint>

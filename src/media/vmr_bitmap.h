@@ -3,6 +3,7 @@
 // the mixer of a video window's VMR-9. The mixer keeps its own copy, so the
 // overlay may go as soon as it has been applied.
 #include <windows.h>
+#include <dshow.h>
 #include <d3d9.h>
 #include <vmr9.h>
 

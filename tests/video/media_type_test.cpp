@@ -1,6 +1,7 @@
 #include <doctest/doctest.h>
 
-#include <uuids.h>
+#include <windows.h>
+#include <dshow.h>
 
 #include <string>
 
