@@ -73,3 +73,64 @@ screenshot() { import -window root "$1"; }
 brightness() { convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace gray -format '%[fx:mean]' info:; }
 
 settings_value() { sed -n "s/^$1=//p" "$SETTINGS" 2>/dev/null | tr -d '\r'; }
+
+# Screen centre of a child window found by its text (a button's caption).
+child_centre() {
+  local line
+  line=$(probe child "$CAPTION" "$1") || fail "no control \"$1\" in the main window"
+  read -r x y w h <<<"$line"
+  echo "$((x + w / 2)) $((y + h / 2))"
+}
+
+# Screen rectangle "x y w h" of pane N (1-4) as the main window lays it out:
+# the pane area is the client area left of the 90-pixel button column.
+pane_rect() {
+  local n=$1 w=$((CW - 90)) h=$CH
+  local pw=$(((w - 14) / 2)) ph=$(((h - 14) / 2)) x y
+  case $n in
+    1) x=5; y=5 ;;
+    2) x=$((w / 2 + 3)); y=5 ;;
+    3) x=5; y=$((ph + 9)) ;;
+    4) x=$(((w + 6) / 2)); y=$(((h + 4) / 2)) ;;
+  esac
+  echo "$((CX + x)) $((CY + y)) $pw $ph"
+}
+
+pane_centre() {
+  read -r x y w h <<<"$(pane_rect "$1")"
+  echo "$((x + w / 2)) $((y + h / 2))"
+}
+
+# The speed buttons of the button column: 监控 and 开始录像/停止录像.
+monitor_button() { echo "$((CX + CW - 90 + 45)) $((CY + 37))"; }
+record_button() { echo "$((CX + CW - 90 + 45)) $((CY + 85))"; }
+
+# Brightness of the middle half of pane N in a screenshot.
+pane_brightness() {
+  read -r x y w h <<<"$(pane_rect "$2")"
+  brightness "$1" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2))
+}
+
+# Whether pane N differs between two screenshots (a live picture moves).
+pane_changed() {
+  read -r x y w h <<<"$(pane_rect "$3")"
+  local geometry="$((w / 2))x$((h / 2))+$((x + w / 4))+$((y + h / 4))"
+  local a=$APPDIR/.crop_a.png b=$APPDIR/.crop_b.png diff
+  convert "$1" -crop "$geometry" +repage "$a"
+  convert "$2" -crop "$geometry" +repage "$b"
+  diff=$(compare -metric AE "$a" "$b" null: 2>&1 || true)
+  [ "${diff%% *}" -gt 50 ] 2>/dev/null
+}
+
+cameras() { "$WINE" "$BIN/testcam.exe" "$@" >/dev/null 2>&1 || fail "testcam.exe $* failed"; }
+
+# Waits until the condition command succeeds, or fails the scenario.
+wait_until() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "$what (waited $seconds s)"
+    sleep 0.3
+  done
+}

@@ -102,7 +102,8 @@ int Usage() {
                "       probe state CAPTION               visible/iconic/zoomed/topmost/foreground\n"
                "       probe gone CAPTION TIMEOUT_MS     waits until no such window is visible\n"
                "       probe text CAPTION [TIMEOUT_MS]   the static texts of a dialog (message box)\n"
-               "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n");
+               "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n"
+               "       probe child CAPTION TEXT          screen rect of a child window by its text\n");
   return 2;
 }
 
@@ -127,7 +128,8 @@ int main() {
     return 0;
   }
   const bool dialog = command == L"text" || command == L"press";
-  HWND hwnd = WaitFor(caption, dialog, dialog && command == L"press" ? 0 : timeout);
+  const bool hasTimeout = command == L"rect" || command == L"state" || command == L"text";
+  HWND hwnd = WaitFor(caption, dialog, hasTimeout ? timeout : 0);
   if (!hwnd) {
     std::fprintf(stderr, "probe: no visible window \"%s\"\n", Utf8(caption).c_str());
     return 1;
@@ -141,6 +143,26 @@ int main() {
                 GetForegroundWindow() == hwnd ? 1 : 0);
   } else if (command == L"text") {
     std::printf("%s\n", Utf8(DialogText(hwnd)).c_str());
+  } else if (command == L"child" && argc > 3) {
+    struct Search {
+      std::wstring text;
+      HWND found;
+    } search{argv[3], nullptr};
+    EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          if (IsWindowVisible(child) && WindowText(child) == s->text) {
+            s->found = child;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return 1;
+    RECT r;
+    GetWindowRect(search.found, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
   } else if (command == L"press" && argc > 3) {
     const std::wstring button = argv[3];
     HWND target = nullptr;
