@@ -384,7 +384,14 @@ void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
   optionForm->devEnum.reset();
   for (const TChannel& c : channels_) {
     if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
-    c.FilterGraph->ResetGraph();
+    // A channel that fails to shut down (a camera that failed to start
+    // refuses to stop) is reported, but must not keep the program open or
+    // the other channels' recordings unfinished.
+    try {
+      c.FilterGraph->ResetGraph();
+    } catch (...) {
+      Application->HandleException(this);
+    }
     c.FilterGraph->SetActive(false);
   }
   canClose = true;
