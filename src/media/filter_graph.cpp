@@ -225,6 +225,11 @@ bool TFilterGraph::Stop() {
 void TFilterGraph::ResetGraph() {
   if (!active_ || !graph_) return;
   (void)Stop();  // a failure raises; a stop still in transition goes on
+  // A Run that failed halfway (a camera that cannot start) leaves some
+  // filters paused while Wine's graph manager still counts the graph as
+  // stopped and so stops nothing; their pins would refuse to disconnect.
+  const TFilterList running(graph_.Get());
+  for (int i = 0; i < running.Count(); ++i) (void)running.Items(i)->Stop();
   DisconnectAllPins();
   TFilterList filters(graph_.Get());
   for (IGraphMember* member : members_) {
