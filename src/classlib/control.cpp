@@ -373,7 +373,9 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK:
     case WM_MOUSEMOVE:
       MouseMessage(m);
-      if (defWndProc_ == DefWindowProcW) return;
+      // The default handling of a right button release asks for the
+      // context menu (WM_CONTEXTMENU), also for input forwarded to us.
+      if (defWndProc_ == DefWindowProcW && m.Msg != WM_RBUTTONUP) return;
       break;
     case WM_CAPTURECHANGED:
       mouseCaptured_ = false;
