@@ -20,6 +20,7 @@ wait_live 2
 read -r mx my <<<"$(monitor_button)"
 click "$mx" "$my"
 wait_live 1 2
+sleep 2  # the renderer hands its input to the pane once it is set up
 
 double_click "$x" "$y"
 sleep 2
