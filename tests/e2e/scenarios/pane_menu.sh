@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The pane's popup menu: 停止 stops that channel alone, 监控 brings it back.
+. "$(dirname "$0")/../e2e_lib.sh"
+new_app_dir
+cameras register 2
+start_program
+wait_main_window
+wait_live 1 2
+sleep 2  # the renderer hands its input to the pane once it is set up
+read -r x y <<<"$(pane_centre 1)"
+click "$x" "$y" 3
+sleep 1
+screenshot "$APPDIR/menu.png"
+click $((x + 20)) $((y + 10))   # the first item, 停止
+sleep 2
+pane_black 1 || fail "停止 did not stop channel 1"
+wait_live 2
+
+read -r mx my <<<"$(monitor_button)"
+click "$mx" "$my"
+wait_live 1 2
+close_front_window
+wait_exit 30
+[ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
+pass "pane stopped and restarted"
