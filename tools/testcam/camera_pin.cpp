@@ -377,6 +377,7 @@ void CameraPin::Stream(ComPtr<IMemInputPin> input, ComPtr<IMemAllocator> allocat
     (void)sample->SetActualDataLength(format.ImageSize());  // fits: checked above
     // Stamped with the moment of capture on the graph's clock.
     REFERENCE_TIME start = time.now, end = time.now + duration;
+    // Setters of a sample cannot fail for these values.
     (void)sample->SetTime(time.fromClock ? &start : nullptr, time.fromClock ? &end : nullptr);
     (void)sample->SetSyncPoint(TRUE);
     (void)sample->SetDiscontinuity(first);

@@ -67,6 +67,7 @@ int Register(int argc, wchar_t** argv) {
   std::vector<DeviceSpec> devices(count);
   for (int i = 0; i < count; ++i) devices[i].name = L"Test Camera " + std::to_wstring(i + 1);
   bool unlessReal = false;
+  std::vector<int> sameName;  // applied last: they copy device 1's final name
   for (int i = 3; i < argc; ++i) {
     const std::wstring option = argv[i];
     if (option == L"--unless-real") {
@@ -91,7 +92,7 @@ int Register(int argc, wchar_t** argv) {
       if (option == L"--long-name")
         spec.name = LongName(device);
       else if (option == L"--same-name")
-        spec.name = devices[0].name;
+        sameName.push_back(device);
       else if (option == L"--no-clsid")
         spec.withClsid = false;
       else
@@ -100,6 +101,7 @@ int Register(int argc, wchar_t** argv) {
       return Usage();
     }
   }
+  for (int device : sameName) devices[device - 1].name = devices[0].name;
 
   if (unlessReal) {
     std::vector<ListedDevice> present;
