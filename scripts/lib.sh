@@ -40,3 +40,17 @@ stop_xvfb() {
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
   XVFB_PID=
 }
+
+# Configures and builds the project into $BUILD; the log is shown only when
+# the build fails.
+build_project() {
+  local log=$BUILD/build.log
+  mkdir -p "$BUILD"
+  if ! { cmake -S "$ROOT" -B "$BUILD" -G "Unix Makefiles" \
+           -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" &&
+         cmake --build "$BUILD" -j2; } >"$log" 2>&1; then
+    cat "$log" >&2
+    die "the build failed (log: $log)"
+  fi
+  grep -E 'warning:' "$log" >&2 || true
+}

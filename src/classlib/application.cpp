@@ -146,6 +146,8 @@ void TApplication::Minimize() {
   if (IsIconic(handle_)) return;
   SetActiveWindow(handle_);
   ShowWindow(handle_, SW_MINIMIZE);
+  // The forms it owns go with it (Wine leaves them on screen otherwise).
+  ShowOwnedPopups(handle_, FALSE);
   if (OnMinimize) OnMinimize(this);
 }
 
@@ -153,6 +155,7 @@ void TApplication::Restore() {
   if (!IsIconic(handle_)) return;
   SetActiveWindow(handle_);
   ShowWindow(handle_, SW_RESTORE);
+  ShowOwnedPopups(handle_, TRUE);
   if (mainForm_ && mainForm_->HandleAllocated() && mainForm_->Visible())
     SetActiveWindow(mainForm_->Handle());
   if (OnRestore) OnRestore(this);

@@ -134,6 +134,12 @@ void TControl::SetPopupMenu(TPopupMenu* menu) {
   if (menu) FreeNotification(menu);
 }
 
+void TControl::SetSkinSection(std::wstring section) {
+  if (section == skinSection_) return;
+  skinSection_ = std::move(section);
+  Invalidate();
+}
+
 void TControl::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation == opRemove && popupMenu_ && component == popupMenu_)
@@ -369,6 +375,7 @@ void TWinControl::WndProc(TMessage& m) {
       break;
     case WM_CAPTURECHANGED:
       mouseCaptured_ = false;
+      mouseTarget_ = nullptr;
       break;
     case WM_CONTEXTMENU: {
       POINT screen{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
@@ -400,25 +407,26 @@ void TWinControl::WndProc(TMessage& m) {
 void TWinControl::MouseMessage(TMessage& m) {
   const int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
   TShiftState shift = KeysToShiftState(m.WParam);
-  // A graphic child under the pointer receives the mouse in its own coordinates.
-  TControl* target = this;
-  int tx = x, ty = y;
+  // While a button is held the control that took the press keeps the mouse;
+  // otherwise a graphic child under the pointer receives it.
+  TControl* target = mouseCaptured_ && mouseTarget_ ? mouseTarget_ : this;
   if (!mouseCaptured_) {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
       TControl* c = *it;
       RECT r = c->BoundsRect();
       if (c->graphic_ && c->visible_ && c->enabled_ && PtInRect(&r, POINT{x, y})) {
         target = c;
-        tx = x - c->left_;
-        ty = y - c->top_;
         break;
       }
     }
   }
+  const int tx = target == this ? x : x - target->left_;
+  const int ty = target == this ? y : y - target->top_;
   auto down = [&](TMouseButton button, bool dbl) {
-    if (!mouseCaptured_ && target == this) {
+    if (!mouseCaptured_ && OwnWindowClass()) {
       SetCapture(handle_);
       mouseCaptured_ = true;
+      mouseTarget_ = target;
     }
     if (dbl) {
       target->DblClick();
@@ -430,8 +438,9 @@ void TWinControl::MouseMessage(TMessage& m) {
     const bool wasCaptured = mouseCaptured_;
     if (mouseCaptured_ && GetCapture() == handle_) ReleaseCapture();
     mouseCaptured_ = false;
-    RECT client = target->ClientRect();
-    if (button == mbLeft && (wasCaptured || target != this) && PtInRect(&client, POINT{tx, ty}))
+    mouseTarget_ = nullptr;
+    RECT client = target == this ? ClientRect() : RECT{0, 0, target->width_, target->height_};
+    if (button == mbLeft && (wasCaptured || !OwnWindowClass()) && PtInRect(&client, POINT{tx, ty}))
       target->Click();
     target->MouseUp(button, shift, tx, ty);
   };
@@ -578,12 +587,14 @@ void TWinControl::RemoveControl(TControl* control) {
   control->Invalidate();
   if (!control->graphic_) static_cast<TWinControl*>(control)->DestroyHandle();
   std::erase(controls_, control);
+  if (mouseTarget_ == control) mouseTarget_ = nullptr;
   control->parent_ = nullptr;
 }
 
 void TWinControl::AlignControls() {
   RECT area = ClientRect();
   const int clientW = area.right - area.left, clientH = area.bottom - area.top;
+  AdjustClientRect(area);
   auto place = [](TControl* c, int l, int t, int w, int h) {
     const int keepRight = c->anchorRight_, keepBottom = c->anchorBottom_;
     c->SetBounds(l, t, w, h);

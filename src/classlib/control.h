@@ -80,6 +80,10 @@ public:
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* menu);
 
+  // The skin section the control is drawn from; empty draws the plain look.
+  const std::wstring& SkinSection() const { return skinSection_; }
+  void SetSkinSection(std::wstring section);
+
   // Repaints the control (its area of the parent for a graphic control).
   virtual void Invalidate();
   // Paints on the parent's surface; only graphic controls draw here.
@@ -128,6 +132,7 @@ protected:
   TAlign align_ = alNone;
   TAnchors anchors_ = akLeft | akTop;
   TPopupMenu* popupMenu_ = nullptr;
+  std::wstring skinSection_;
   int anchorRight_ = -1, anchorBottom_ = -1;
 
   friend class TWinControl;
@@ -176,6 +181,8 @@ public:
 
   // Lays out aligned and anchored children in the client area.
   void AlignControls();
+  // The part of the client area aligned children share (inside borders).
+  virtual void AdjustClientRect(RECT&) {}
 
   // Dispatches one message; the default calls the class's own procedure.
   virtual void WndProc(TMessage& message);
@@ -200,6 +207,9 @@ protected:
   void FontChanged() override;
   // Gives the window the control's font.
   void ApplyFont();
+  // True for windows of our own class; standard controls handle the mouse
+  // (and its capture) themselves.
+  bool OwnWindowClass() const { return defWndProc_ == DefWindowProcW; }
 
   HWND handle_ = nullptr;
   WNDPROC defWndProc_ = nullptr;
@@ -213,6 +223,8 @@ private:
   void MouseMessage(TMessage& message);
 
   std::vector<TControl*> controls_;
+  // The child (or this control) that took the mouse at a button press.
+  TControl* mouseTarget_ = nullptr;
   TCanvas canvas_;
 
   friend class TControl;

@@ -23,6 +23,8 @@ class EIniFileException : public Exception { using Exception::Exception; };
 class EAssertionFailed : public Exception { using Exception::Exception; };
 // A text that does not convert to the requested type.
 class EConvertError : public Exception { using Exception::Exception; };
+// Stored or file data that cannot be read as what it claims to be.
+class EReadError : public Exception { using Exception::Exception; };
 // An operation not allowed in the object's current state.
 class EInvalidOperation : public Exception { using Exception::Exception; };
 // A failed operating-system call, with its error code.

@@ -1,7 +1,10 @@
 #include "classlib/form.h"
 
+#include <windowsx.h>
+
 #include "classlib/application.h"
 #include "classlib/exceptions.h"
+#include "classlib/skin_painter.h"
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
   visible_ = false;
@@ -110,9 +113,17 @@ void TForm::SetBorderIcons(TBorderIcons icons) {
 void TForm::SetFormStyle(TFormStyle style) {
   if (style == formStyle_) return;
   formStyle_ = style;
-  if (handle_ && (style == fsStayOnTop || style == fsNormal))
-    SetWindowPos(handle_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!handle_ || (style != fsStayOnTop && style != fsNormal)) return;
+  const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(handle_, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+  if (style == fsNormal && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+    // Wine 8 keeps an owned window that is in front topmost through
+    // HWND_NOTOPMOST; it lets go while the window has no owner.
+    const LONG_PTR owner = GetWindowLongPtrW(handle_, GWLP_HWNDPARENT);
+    SetWindowLongPtrW(handle_, GWLP_HWNDPARENT, 0);
+    SetWindowPos(handle_, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    SetWindowLongPtrW(handle_, GWLP_HWNDPARENT, owner);
+  }
 }
 
 void TForm::CreateParams(TCreateParams& params) {
@@ -168,11 +179,26 @@ void TForm::SetWindowState(TWindowState state) {
   }
 }
 
+void TForm::SetActiveControl(TWinControl* control) {
+  activeControl_ = control;
+  if (control) {
+    FreeNotification(control);
+    if (handle_ && IsWindowVisible(handle_)) control->SetFocus();
+  }
+}
+
+void TForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation == opRemove && component == activeControl_) activeControl_ = nullptr;
+}
+
 void TForm::Show() {
   SetVisible(true);
   if (handle_) {
     SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(handle_);
+    if (activeControl_ && activeControl_->Visible() && activeControl_->Enabled())
+      activeControl_->SetFocus();
   }
 }
 
@@ -271,7 +297,75 @@ void TForm::Paint(TCanvas&) {
   if (OnPaint) OnPaint(this);
 }
 
+void TForm::PaintBackground(HDC dc) {
+  TSkinPainter* skin = ActiveSkin();
+  if (!skin || skinSection_.empty()) {
+    TWinControl::PaintBackground(dc);
+    return;
+  }
+  RECT r;
+  GetClientRect(handle_, &r);
+  HBRUSH brush = CreateSolidBrush(ColorToRGB(skin->SectionColor(skinSection_, color_)));
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+void TForm::PaintSkinFrame() {
+  if (TSkinPainter* skin = ActiveSkin())
+    skin->DrawFrame(skinSection_, handle_, frameActive_ ? dsActive : 0);
+}
+
+bool TForm::SkinFrame(TMessage& m) {
+  TSkinPainter* skin = ActiveSkin();
+  if (!skin || skinSection_.empty() || borderStyle_ == bsNone) return false;
+  switch (m.Msg) {
+    case WM_NCPAINT:
+      if (!skin->DrawFrame(skinSection_, handle_, frameActive_ ? dsActive : 0)) return false;
+      m.Result = 0;
+      return true;
+    case WM_NCACTIVATE:
+      frameActive_ = m.WParam != 0;
+      if (!skin->DrawFrame(skinSection_, handle_, frameActive_ ? dsActive : 0)) return false;
+      m.Result = TRUE;
+      return true;
+    case WM_SETTEXT:
+    case WM_SETICON:
+      // The platform draws its own caption for these; ours goes over it.
+      DefaultHandler(m);
+      PaintSkinFrame();
+      return true;
+    case WM_NCHITTEST: {
+      DefaultHandler(m);
+      if (m.Result == HTCLOSE || m.Result == HTMINBUTTON || m.Result == HTMAXBUTTON ||
+          m.Result == HTSYSMENU || m.Result == HTCAPTION) {
+        RECT window;
+        GetWindowRect(handle_, &window);
+        const POINT p{GET_X_LPARAM(m.LParam) - window.left, GET_Y_LPARAM(m.LParam) - window.top};
+        const int button = skin->FrameButtonAt(skinSection_, handle_, p);
+        m.Result = button != HTNOWHERE ? button : HTCAPTION;
+      }
+      return true;
+    }
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK: {
+      // The skin's caption buttons act on the press.
+      WPARAM command = 0;
+      switch (m.WParam) {
+        case HTCLOSE: command = SC_CLOSE; break;
+        case HTMINBUTTON: command = SC_MINIMIZE; break;
+        case HTMAXBUTTON: command = IsZoomed(handle_) ? SC_RESTORE : SC_MAXIMIZE; break;
+        default: return false;
+      }
+      PostMessageW(handle_, WM_SYSCOMMAND, command, 0);
+      m.Result = 0;
+      return true;
+    }
+  }
+  return false;
+}
+
 void TForm::WndProc(TMessage& m) {
+  if (SkinFrame(m)) return;
   switch (m.Msg) {
     case WM_CLOSE:
       Close();

@@ -51,6 +51,10 @@ public:
   TFormStyle FormStyle() const { return formStyle_; }
   void SetFormStyle(TFormStyle style);
 
+  // The control that gets the focus when the form is shown.
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* control);
+
   void Show();
   void Hide() { SetVisible(false); }
   void SetVisible(bool visible) override;
@@ -80,8 +84,13 @@ protected:
   void CreateWnd() override;
   void BeforeDestruction() override;
   void Paint(TCanvas& canvas) override;
+  void PaintBackground(HDC dc) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
 private:
+  // The frame drawn by the skin, when it has one for the form's section.
+  bool SkinFrame(TMessage& message);
+  void PaintSkinFrame();
   void ApplyPosition();
   SIZE WindowSizeFor(int clientWidth, int clientHeight) const;
   DWORD StyleBits() const;
@@ -97,4 +106,6 @@ private:
   bool modal_ = false;
   bool destroyedEventSent_ = false;
   TModalResult modalResult_ = mrNone;
+  TWinControl* activeControl_ = nullptr;
+  bool frameActive_ = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/graphics.h"
+#include "classlib/skin_painter.h"
 
 TShape::TShape(TComponent* owner) : TGraphicControl(owner) {
   width_ = 65;
@@ -108,7 +109,11 @@ void TLabel::PaintOn(TCanvas& canvas) {
   }
   HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ColorToRGB(enabled_ ? font_.Color() : clGray));
+  TColor color = enabled_ ? font_.Color() : clGray;
+  // Under a skin the text takes the colour of the surface it stands on.
+  if (TSkinPainter* skin = ActiveSkin(); skin && parent_ && !parent_->SkinSection().empty())
+    color = skin->FontColor(parent_->SkinSection(), enabled_ ? 0 : dsDisabled, color);
+  SetTextColor(dc, ColorToRGB(color));
   RECT r{0, 0, width_, height_};
   DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r,
             DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);

@@ -46,7 +46,9 @@ void TTimer::Loaded() { UpdateTimer(); }
 void TTimer::UpdateTimer() {
   KillTimer(window_, 1);
   if (Loading()) return;
-  if (enabled_ && interval_ != 0 && OnTimer) SetTimer(window_, 1, interval_, nullptr);
+  // Runs whether or not OnTimer is set yet: the handler may be assigned
+  // after Enabled and Interval, and is looked up at every tick.
+  if (enabled_ && interval_ != 0) SetTimer(window_, 1, interval_, nullptr);
 }
 
 LRESULT CALLBACK TTimer::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

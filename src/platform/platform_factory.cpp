@@ -1,5 +1,10 @@
 #include "platform/platform_factory.h"
 
+#include <uuids.h>
+
+#include "platform/asf_writer_filter.h"
+#include "platform/mixing_renderer.h"
+
 
 namespace platform {
 
@@ -7,6 +12,8 @@ namespace {
 // The program's own pieces, each added by the file that builds it.
 const BuiltInPiece kBuiltInPieces[] = {
     {nullptr, Replacement::WhenCreationFails, nullptr},
+    {&CLSID_VideoMixingRenderer9, Replacement::UnderWine, &CreateMixingRenderer},
+    {&CLSID_WMAsfWriter, Replacement::WhenCreationFails, &CreateAsfWriterFilter},
 };
 
 const BuiltInPiece* FindBuiltIn(REFCLSID clsid) {

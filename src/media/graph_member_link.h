@@ -1,0 +1,39 @@
+#pragma once
+// The stored FilterGraph attribute of a member component, with the rules
+// every member follows: attach and detach through the graph, forget a graph
+// that goes away without calling it, and let the interface query fall
+// through to the member's filter.
+#include <windows.h>
+
+#include "classlib/component.h"
+#include "media/graph_member.h"
+
+class TFilterGraph;
+
+class TGraphMemberLink {
+public:
+  // `listener` is given by members that also follow the graph's events.
+  TGraphMemberLink(TComponent& component, IGraphMember& member, IGraphListener* listener = nullptr);
+  TGraphMemberLink(const TGraphMemberLink&) = delete;
+  TGraphMemberLink& operator=(const TGraphMemberLink&) = delete;
+
+  TFilterGraph* Graph() const { return graph_; }
+  // Nothing for the current graph; otherwise RemoveMember (and
+  // RemoveListener) on the old one, InsertMember (and AddListener) on the
+  // new one, then store it. The member's destructor calls SetGraph(nullptr)
+  // while the member is still whole.
+  void SetGraph(TFilterGraph* graph);
+  // Call from the component's Notification: a graph going away is forgotten
+  // without being called.
+  void Notification(TComponent* component, TOperation operation);
+
+private:
+  TComponent& component_;
+  IGraphMember& member_;
+  IGraphListener* listener_;
+  TFilterGraph* graph_ = nullptr;
+};
+
+// The second half of a member's interface query: the member's filter
+// answers, or E_NOINTERFACE without one.
+HRESULT QueryMemberFilter(IBaseFilter* filter, REFIID iid, void** object);

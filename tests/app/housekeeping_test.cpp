@@ -1,0 +1,55 @@
+#include <doctest/doctest.h>
+
+#include "app/housekeeping.h"
+#include "app/recording_name.h"
+#include "test_support.h"
+
+TEST_CASE("idle time in whole seconds, across the tick count's wrap") {
+  CHECK(IdleSeconds(150900, 0) == 150);  // 150.9 s still counts as attended
+  CHECK(IdleSeconds(151000, 0) == 151);
+  CHECK(IdleSeconds(151000, 0) > kIdleThresholdSeconds);
+  CHECK_FALSE(IdleSeconds(150999, 0) > kIdleThresholdSeconds);
+  // Last input just before the 32-bit wrap, now just after it.
+  CHECK(IdleSeconds(151000 - 5000, 0xFFFFFFFFu - 4999) == 151);
+  CHECK(IdleSeconds(0, 0) == 0);
+}
+
+TEST_CASE("the system idle clock answers") {
+  const TIdleClock clock = SystemIdleClock();
+  const std::uint32_t now = clock.TickCount();
+  const std::uint32_t last = clock.LastInputTick();
+  CHECK(IdleSeconds(now, last) < 100000);  // some time since start-up, not garbage
+}
+
+TEST_CASE("recording names") {
+  SYSTEMTIME time{};
+  time.wYear = 2024;
+  time.wMonth = 5;
+  time.wDay = 17;
+  time.wHour = 14;
+  time.wMinute = 5;
+  CHECK(RecordingStamp(time) == L"[24年05月17日]14时05分");
+  time.wYear = 2025;
+  time.wMonth = 1;
+  time.wDay = 3;
+  time.wHour = 9;
+  time.wMinute = 7;
+  CHECK(RecordingStamp(time) == L"[25年01月03日]09时07分");
+  time.wYear = 2000;
+  time.wHour = 0;
+  time.wMinute = 0;
+  CHECK(RecordingStamp(time) == L"[00年01月03日]00时00分");
+
+  SUBCASE("a start within the same minute never overwrites the last recording") {
+    const std::wstring folder = MakeTempFolder(L"rec") + L"\\";
+    const std::wstring first = NewRecordingName(folder, time);
+    CHECK(first == folder + L"[00年01月03日]00时00分.asf");
+    WriteFileBytes(first, "recording one");
+    const std::wstring second = NewRecordingName(folder, time);
+    CHECK(second == folder + L"[00年01月03日]00时00分 (2).asf");
+    WriteFileBytes(second, "recording two");
+    CHECK(NewRecordingName(folder, time) == folder + L"[00年01月03日]00时00分 (3).asf");
+    CHECK(ReadFileBytes(first) == "recording one");
+    RemoveTree(folder);
+  }
+}

@@ -1,0 +1,197 @@
+#include <doctest/doctest.h>
+
+#include "app/main_form.h"
+#include "app/splash.h"
+#include "classlib/application.h"
+#include "classlib/exceptions.h"
+#include "classlib/sysutils.h"
+#include "options/settings.h"
+#include "test_support.h"
+
+namespace {
+// The settings file of this test executable, replaced for one test.
+struct SettingsFile {
+  explicit SettingsFile(const std::string& content) {
+    Clear();
+    if (!content.empty()) WriteFileBytes(SettingsFileName(), content);
+  }
+  ~SettingsFile() { Clear(); }
+  static void Clear() {
+    SetFileAttributesW(SettingsFileName().c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(SettingsFileName().c_str());
+  }
+  static std::string Content() { return ReadFileBytes(SettingsFileName()); }
+};
+
+// Creates the main window as the program does and destroys it afterwards.
+struct MainWindow {
+  MainWindow() {
+    RecordedBoxes().clear();
+    form = TForm::Create<TmainForm>(Application);
+  }
+  ~MainWindow() { form->Free(); }
+  TmainForm* form;
+};
+
+std::string Ansi(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string result(size - 1, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
+  return result;
+}
+}  // namespace
+
+TEST_CASE("standard error box text") {
+  CHECK(ErrorBoxText(L"Unable to write to C:\\a.ini") == L"Unable to write to C:\\a.ini.");
+  CHECK(ErrorBoxText(L"done.") == L"done.");
+  CHECK(ErrorBoxText(L"ends with space ") == L"ends with space ");
+  CHECK(ErrorBoxText(L"dash-") == L"dash-");        // '-' sorts below '.'
+  CHECK(ErrorBoxText(L"slash/") == L"slash/.");     // '/' sorts above '.'
+  CHECK(ErrorBoxText(L"中文") == L"中文.");
+  CHECK(ErrorBoxText(L"") == L"");
+
+  RecordedBoxes().clear();
+  try {
+    throw EListError(L"List index out of bounds (5)");
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
+  try {
+    throw EOSError(L"Access denied", 5);
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
+  REQUIRE(RecordedBoxes().size() == 2);
+  CHECK(RecordedBoxes()[0].text == L"List index out of bounds (5)");  // ')' sorts below '.'
+  CHECK(RecordedBoxes()[1].text == L"Access denied.");
+  CHECK(RecordedBoxes()[0].caption == L"摄像头监控");
+  CHECK(RecordedBoxes()[0].flags == (MB_OK | MB_ICONERROR));
+}
+
+TEST_CASE("main window creation reads the settings and makes the storage tree") {
+  const std::wstring root = MakeTempFolder(L"store");
+
+  SUBCASE("no settings file: defaults, the tree beside the executable, no write") {
+    SettingsFile settings("");
+    MainWindow window;
+    CHECK(appPath == ExtractFilePath(ExeName()));
+    CHECK(appPath.back() == L'\\');
+    CHECK(savePath == appPath);
+    CHECK(DirectoryExists(appPath + L"\\录像\\"));
+    CHECK(DirectoryExists(appPath + L"\\截屏\\"));
+    CHECK_FALSE(window.form->StayOnTop());
+    CHECK(window.form->Timer3->Enabled());
+    CHECK(RecordedBoxes().empty());
+    CHECK(SettingsFile::Content().empty());
+  }
+
+  SUBCASE("a stored path is used as it stands, its folders made") {
+    const std::wstring store = root + L"\\存储";
+    SettingsFile settings("[comm]\r\npath=" + Ansi(store) + "\r\n");
+    MainWindow window;
+    CHECK(savePath == store);
+    CHECK(DirectoryExists(store));
+    CHECK(DirectoryExists(store + L"\\录像\\"));
+    CHECK(DirectoryExists(store + L"\\截屏\\"));
+    CHECK_FALSE(DirectoryExists(store + L"\\录像\\#1\\"));  // made when recording starts
+  }
+
+  SUBCASE("a path whose parent is missing: nothing made, no message") {
+    const std::wstring store = root + L"\\missing\\store";
+    SettingsFile settings("[comm]\r\npath=" + Ansi(store) + "\r\n");
+    MainWindow window;
+    CHECK(savePath == store);
+    CHECK_FALSE(DirectoryExists(root + L"\\missing"));
+    CHECK(RecordedBoxes().empty());
+    CHECK(window.form->Timer3->Enabled());
+  }
+
+  SUBCASE("an empty path puts the folders below the root of the current drive") {
+    // The current drive is the Wine prefix's C:, inside the build tree.
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    REQUIRE(SetCurrentDirectoryW(root.c_str()));
+    wchar_t drive[MAX_PATH];
+    GetFullPathNameW(L"\\", MAX_PATH, drive, nullptr);
+    const std::wstring driveRoot = drive;
+    const bool hadRecordings = DirectoryExists(driveRoot + L"录像");
+    {
+      SettingsFile settings("[comm]\r\npath=\r\n");
+      MainWindow window;
+      CHECK(savePath.empty());
+      CHECK(DirectoryExists(L"\\录像\\"));
+      CHECK(DirectoryExists(L"\\截屏\\"));
+      CHECK(DirectoryExists(driveRoot + L"录像"));
+    }
+    if (!hadRecordings) {
+      RemoveDirectoryW((driveRoot + L"录像").c_str());
+      RemoveDirectoryW((driveRoot + L"截屏").c_str());
+    }
+    SetCurrentDirectoryW(previous);
+  }
+
+  SUBCASE("a stored true ontop is written again; false or absent is not") {
+    {
+      SettingsFile settings("[comm]\r\nontop=$1\r\npath=" + Ansi(root) + "\r\n");
+      MainWindow window;
+      CHECK(window.form->StayOnTop());
+      CHECK(window.form->FormStyle() == fsStayOnTop);
+      CHECK(SettingsFile::Content().find("ontop=1") != std::string::npos);
+    }
+    {
+      SettingsFile settings("[comm]\r\nontop=0\r\npath=" + Ansi(root) + "\r\n");
+      const std::string before = SettingsFile::Content();
+      MainWindow window;
+      CHECK_FALSE(window.form->StayOnTop());
+      CHECK(SettingsFile::Content() == before);
+    }
+  }
+
+  SUBCASE("an unwritable settings file stops the creation handler at its first write") {
+    const std::wstring store = root + L"\\never";
+    SettingsFile settings("[comm]\r\nontop=1\r\npath=" + Ansi(store) + "\r\n");
+    // Another program holding the file open for reading only lets us read
+    // it but not write it (a read-only attribute would not stop root).
+    HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    MainWindow window;
+    CloseHandle(holder);
+    REQUIRE(RecordedBoxes().size() == 1);
+    CHECK(RecordedBoxes()[0].text == L"Unable to write to " + SettingsFileName() + L".");
+    CHECK(RecordedBoxes()[0].caption == L"摄像头监控");
+    CHECK(window.form->HandleAllocated() == false);  // the window is still there to be shown
+    CHECK_FALSE(DirectoryExists(store));               // folder creation skipped
+    CHECK_FALSE(window.form->Timer3->Enabled());       // monitoring will not start by itself
+  }
+  RemoveTree(root);
+}
+
+TEST_CASE("the splash window is painted at once") {
+  TsplashForm* splash = TForm::Create<TsplashForm>(Application);
+  splash->Show();
+  splash->Update();
+  HWND hwnd = splash->Handle();
+  RECT client;
+  GetClientRect(hwnd, &client);
+  CHECK(client.right == 358);
+  CHECK(client.bottom == 225);
+  CHECK((GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == 0);
+
+  // Read the window's own pixels right after the update, without pumping.
+  HDC window = GetDC(hwnd);
+  const COLORREF frame = GetPixel(window, 0, 0);
+  const COLORREF bottomRight = GetPixel(window, 357, 224);
+  const COLORREF picture = GetPixel(window, 178, 70);  // the camera's dark lens
+  int whiteInLabel = 0;
+  for (int x = 149; x < 209; ++x)
+    for (int y = 199; y < 214; ++y)
+      if (GetPixel(window, x, y) == RGB(255, 255, 255)) ++whiteInLabel;
+  ReleaseDC(hwnd, window);
+
+  CHECK(frame == RGB(128, 128, 128));
+  CHECK(bottomRight != RGB(255, 255, 255));  // the picture reaches the right and bottom edges
+  CHECK(GetRValue(picture) < 80);
+  CHECK(whiteInLabel > 20);                  // "Veltrano" drawn in white over the picture
+  splash->Free();
+}

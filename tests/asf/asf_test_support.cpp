@@ -1,0 +1,235 @@
+#include "asf_test_support.h"
+
+#include <cstring>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace {
+
+using WineGetUnixFileName = char*(CDECL*)(LPCWSTR);
+
+std::wstring Widen(const std::string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::wstring TempFile(const wchar_t* prefix) {
+  wchar_t folder[MAX_PATH];
+  wchar_t name[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  GetTempFileNameW(folder, prefix, 0, name);
+  return name;
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class TestOutputPin final : public IPin {
+public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IPin) return E_NOINTERFACE;
+    *object = static_cast<IPin*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Disconnect() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ConnectedTo(IPin**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
+    *direction = PINDIR_OUTPUT;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryId(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EndFlush() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return E_NOTIMPL; }
+
+private:
+  ULONG refs_ = 1;
+};
+
+}  // namespace
+
+std::string HostPath(const std::wstring& windowsPath) {
+  static const auto convert = reinterpret_cast<WineGetUnixFileName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!convert) return std::string();
+  char* unix = convert(windowsPath.c_str());
+  if (!unix) return std::string();
+  std::string path(unix);
+  HeapFree(GetProcessHeap(), 0, unix);
+  return path;
+}
+
+NativeProcess::NativeProcess(const std::string& command, DWORD limitMs)
+    : outputFile_(TempFile(L"nat")), statusFile_(outputFile_ + L".status"),
+      scriptFile_(outputFile_ + L".sh") {
+  const std::string status = HostPath(statusFile_);
+  WriteFileBytes(scriptFile_,
+                 "timeout -k 5 " + std::to_string(limitMs / 1000 + 1) + " sh -c " + Quote(command) +
+                     " >" + Quote(HostPath(outputFile_)) + " 2>&1 </dev/null\necho $? >" +
+                     Quote(status + ".tmp") + "\nmv " + Quote(status + ".tmp") + " " + Quote(status) + "\n");
+  // Started through Wine's start.exe: a host program started straight from
+  // this process left COM's registry reads failing (REGDB_E_READREGDB).
+  std::wstring line = L"start.exe /unix /bin/sh " + Widen(HostPath(scriptFile_));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                            nullptr, &startup, &process) != FALSE;
+  if (started_) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
+NativeProcess::~NativeProcess() {
+  if (started_) (void)Wait(0);  // a run still going ends by its own time limit
+  DeleteFileW(outputFile_.c_str());
+  DeleteFileW(statusFile_.c_str());
+  DeleteFileW(scriptFile_.c_str());
+}
+
+NativeResult NativeProcess::Wait(DWORD timeoutMs) {
+  NativeResult result;
+  result.started = started_;
+  if (!started_) return result;
+  result.finished = PumpUntil(
+      [&] { return GetFileAttributesW(statusFile_.c_str()) != INVALID_FILE_ATTRIBUTES; },
+      std::chrono::milliseconds(timeoutMs));
+  if (result.finished)
+    result.exitCode = static_cast<DWORD>(std::atoi(ReadFileBytes(statusFile_).c_str()));
+  result.output = ReadFileBytes(outputFile_);
+  return result;
+}
+
+NativeResult RunNative(const std::string& command, DWORD timeoutMs) {
+  NativeProcess process(command, timeoutMs);
+  return process.Wait(timeoutMs);
+}
+
+ProbedStream ProbeFile(const std::wstring& file) {
+  ProbedStream probed;
+  const NativeResult result = RunNative(
+      "ffprobe -v error -count_frames -show_entries "
+      "stream=codec_name,width,height,nb_read_frames:format=duration,nb_streams,format_name "
+      "-of default=noprint_wrappers=1 " + Quote(HostPath(file)));
+  std::istringstream lines(result.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    const std::string value = line.substr(eq + 1);
+    if (key == "codec_name") probed.codec = value;
+    else if (key == "width") probed.width = std::atoi(value.c_str());
+    else if (key == "height") probed.height = std::atoi(value.c_str());
+    else if (key == "nb_read_frames") probed.frames = std::atoi(value.c_str());
+    else if (key == "duration") probed.duration = std::atof(value.c_str());
+    else if (key == "nb_streams") probed.streams = std::atoi(value.c_str());
+    else if (key == "format_name") probed.format = value;
+  }
+  return probed;
+}
+
+int DecodeFrames(const std::string& input, DWORD timeoutMs) {
+  const NativeResult result = RunNative(
+      "ffmpeg -nostdin -v error -i " + Quote(input) +
+          " -map 0:v:0 -f framemd5 - | grep -vc '^#'",
+      timeoutMs);
+  if (!result.finished) return -1;
+  // grep prints the count; any ffmpeg error line would come first.
+  const size_t newline = result.output.find('\n');
+  if (newline == std::string::npos || newline + 1 != result.output.size()) return -1;
+  return std::atoi(result.output.c_str());
+}
+
+std::vector<uint8_t> TestFrameRGB24(int width, int height, int index) {
+  const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+  std::vector<uint8_t> frame(stride * height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = frame.data() + y * stride;
+    for (int x = 0; x < width; ++x) {
+      row[x * 3 + 0] = static_cast<uint8_t>(x + index * 3);
+      row[x * 3 + 1] = static_cast<uint8_t>(y * 2);
+      row[x * 3 + 2] = static_cast<uint8_t>((x / 16 + y / 16 + index) % 2 ? 220 : 30);
+    }
+  }
+  return frame;
+}
+
+AM_MEDIA_TYPE* NewVideoType(const GUID& subtype, int width, int height, WORD bitCount,
+                            REFERENCE_TIME frameDuration) {
+  auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  *type = AM_MEDIA_TYPE{};
+  type->majortype = MEDIATYPE_Video;
+  type->subtype = subtype;
+  type->formattype = FORMAT_VideoInfo;
+  type->bFixedSizeSamples = TRUE;
+  type->cbFormat = sizeof(VIDEOINFOHEADER);
+  type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
+  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
+  *info = VIDEOINFOHEADER{};
+  info->AvgTimePerFrame = frameDuration;
+  info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info->bmiHeader.biWidth = width;
+  info->bmiHeader.biHeight = height;
+  info->bmiHeader.biPlanes = 1;
+  info->bmiHeader.biBitCount = bitCount;
+  info->bmiHeader.biCompression =
+      IsEqualGUID(subtype, MEDIASUBTYPE_RGB24) || IsEqualGUID(subtype, MEDIASUBTYPE_RGB32) ? BI_RGB : subtype.Data1;
+  return type;
+}
+
+void DeleteMediaType(AM_MEDIA_TYPE* type) {
+  if (!type) return;
+  CoTaskMemFree(type->pbFormat);
+  CoTaskMemFree(type);
+}
+
+SampleSource::SampleSource(long bufferSize, long count) {
+  if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&allocator_))))
+    return;
+  ALLOCATOR_PROPERTIES wanted{count, bufferSize, 1, 0};
+  ALLOCATOR_PROPERTIES actual{};
+  if (FAILED(allocator_->SetProperties(&wanted, &actual)) || FAILED(allocator_->Commit()))
+    allocator_.Reset();
+}
+
+SampleSource::~SampleSource() {
+  if (allocator_) (void)allocator_->Decommit();  // test teardown
+}
+
+ComPtr<IMediaSample> SampleSource::Make(const uint8_t* data, size_t size, REFERENCE_TIME start,
+                                        REFERENCE_TIME stop) {
+  ComPtr<IMediaSample> sample;
+  if (!allocator_ || FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0))) return nullptr;
+  BYTE* buffer = nullptr;
+  if (FAILED(sample->GetPointer(&buffer)) || sample->GetSize() < static_cast<long>(size)) return nullptr;
+  std::memcpy(buffer, data, size);
+  (void)sample->SetActualDataLength(static_cast<long>(size));
+  (void)sample->SetTime(&start, &stop);
+  (void)sample->SetSyncPoint(TRUE);
+  return sample;
+}
+
+ComPtr<IPin> MakeUpstreamPin() { return platform::Adopt<IPin>(new TestOutputPin()); }

@@ -1,0 +1,84 @@
+#pragma once
+// Helpers of the ASF writer and network sink tests: native ffmpeg/ffprobe
+// as the judge of files and streams, test frames, media samples, and a
+// stand-in upstream pin to connect the writer's inputs to.
+#include <windows.h>
+#include <dshow.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/media_platform.h"
+
+using platform::ComPtr;
+
+// The host path of a Windows path (Wine maps drives onto the host tree).
+std::string HostPath(const std::wstring& windowsPath);
+
+struct NativeResult {
+  bool started = false;
+  bool finished = false;  // within the deadline
+  DWORD exitCode = 0;
+  std::string output;  // stdout and stderr together
+};
+
+// Runs a shell command of the host (ffmpeg, ffprobe) and waits up to
+// `timeoutMs` for it.
+NativeResult RunNative(const std::string& command, DWORD timeoutMs = 60000);
+
+// A native command running in the background; Wait collects it. Wine
+// hands out no waitable handle for host processes, so completion shows as
+// a status file the shell writes last; the host's `timeout` bounds the run.
+class NativeProcess {
+public:
+  NativeProcess(const std::string& command, DWORD limitMs = 120000);
+  ~NativeProcess();
+  NativeResult Wait(DWORD timeoutMs);
+
+private:
+  std::wstring outputFile_;
+  std::wstring statusFile_;
+  std::wstring scriptFile_;
+  bool started_ = false;
+};
+
+struct ProbedStream {
+  std::string codec;
+  int width = 0;
+  int height = 0;
+  double duration = 0;   // of the format, seconds
+  int frames = -1;       // decoded frames counted by ffprobe
+  int streams = 0;
+  std::string format;
+};
+
+// ffprobe's view of a recording (counting every frame by decoding it).
+ProbedStream ProbeFile(const std::wstring& file);
+// Number of frames ffmpeg decodes from a file or URL, or -1 on any
+// decoding error message or failure.
+int DecodeFrames(const std::string& input, DWORD timeoutMs = 60000);
+
+// A BGR24 bottom-up test frame, different for every `index`.
+std::vector<uint8_t> TestFrameRGB24(int width, int height, int index);
+
+// Video types as a capture pin offers them.
+AM_MEDIA_TYPE* NewVideoType(const GUID& subtype, int width, int height, WORD bitCount,
+                            REFERENCE_TIME frameDuration);
+void DeleteMediaType(AM_MEDIA_TYPE* type);
+
+// Samples from the platform's memory allocator.
+class SampleSource {
+public:
+  SampleSource(long bufferSize, long count);
+  ~SampleSource();
+  ComPtr<IMediaSample> Make(const uint8_t* data, size_t size, REFERENCE_TIME start,
+                            REFERENCE_TIME stop);
+
+private:
+  ComPtr<IMemAllocator> allocator_;
+};
+
+// An output pin that exists only to be connected to: the writer asks it
+// nothing but its direction.
+ComPtr<IPin> MakeUpstreamPin();

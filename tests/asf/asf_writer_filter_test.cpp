@@ -1,0 +1,345 @@
+#include <doctest/doctest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+#include "asf_test_support.h"
+#include "platform/asf_writer_filter.h"
+#include "platform/asf_writer_filter_pin.h"
+#include "platform/asf_writer_filter_session.h"
+#include "platform/network_sink.h"
+#include "platform/platform_factory.h"
+#include "platform/wm_interfaces.h"
+#include "test_support.h"
+
+namespace {
+
+const GUID kVideoOnly56 = {0x6e2a6955, 0x81df, 0x4943, {0xba, 0x50, 0x68, 0xa9, 0x86, 0xa7, 0x08, 0xf6}};
+const GUID kVideo256 = {0xbbc75500, 0x33d2, 0x4466, {0xb8, 0x6b, 0x12, 0x2b, 0x20, 0x1c, 0xc9, 0xae}};
+const GUID kMonoAudio288 = {0x7ea3126d, 0xe1ba, 0x4716, {0x89, 0xaf, 0xf6, 0x5c, 0xee, 0x0c, 0x0c, 0x67}};
+const GUID kI420 = {0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter) {
+  std::vector<ComPtr<IPin>> pins;
+  ComPtr<IEnumPins> pinEnum;
+  if (FAILED(filter->EnumPins(&pinEnum))) return pins;
+  ComPtr<IPin> pin;
+  while (pinEnum->Next(1, &pin, nullptr) == S_OK) pins.push_back(std::move(pin));
+  return pins;
+}
+
+ComPtr<IBaseFilter> MakeWriter(const GUID& profile, const std::wstring& file) {
+  ComPtr<IBaseFilter> filter;
+  REQUIRE(SUCCEEDED(platform::CreatePlatformObject(CLSID_WMAsfWriter, filter.GetAddressOf())));
+  ComPtr<IConfigAsfWriter> config;
+  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config.GetAddressOf()))));
+  REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(profile)));
+  ComPtr<IFileSinkFilter2> sink;
+  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.GetAddressOf()))));
+  if (!file.empty()) REQUIRE(SUCCEEDED(sink->SetFileName(file.c_str(), nullptr)));
+  return filter;
+}
+
+ComPtr<IMemInputPin> ConnectVideo(IBaseFilter* filter, const GUID& subtype, int width, int height,
+                                  WORD bits) {
+  ComPtr<IPin> pin = Pins(filter).at(0);
+  AM_MEDIA_TYPE* type = NewVideoType(subtype, width, height, bits, 400000);
+  const HRESULT hr = pin->ReceiveConnection(MakeUpstreamPin().Get(), type);
+  DeleteMediaType(type);
+  REQUIRE(hr == S_OK);
+  ComPtr<IMemInputPin> input;
+  REQUIRE(SUCCEEDED(pin.As(&input)));
+  return input;
+}
+
+platform::AsfWritingSession::Counters Counters(IBaseFilter* filter) {
+  return static_cast<platform::AsfWriterFilter*>(filter)->LastCounters();
+}
+
+// Decodes the first frame of a file into raw pixels of `format`.
+std::string FirstFrame(const std::wstring& file, const char* format) {
+  return RunNative("ffmpeg -nostdin -v error -i '" + HostPath(file) +
+                   "' -frames:v 1 -f rawvideo -pix_fmt " + format + " -")
+      .output;
+}
+
+double MeanDifference(const std::string& decoded, const std::vector<uint8_t>& expected) {
+  if (decoded.size() != expected.size()) return 1e9;
+  double sum = 0;
+  for (size_t i = 0; i < expected.size(); ++i)
+    sum += std::abs(static_cast<int>(static_cast<uint8_t>(decoded[i])) - expected[i]);
+  return sum / expected.size();
+}
+
+}  // namespace
+
+TEST_CASE("under Wine the factory gives the built-in writer and the built-in sink") {
+  REQUIRE(platform::RunningUnderWine());
+  ComPtr<IBaseFilter> filter;
+  REQUIRE(SUCCEEDED(platform::CreatePlatformObject(CLSID_WMAsfWriter, filter.GetAddressOf())));
+  ComPtr<IConfigAsfWriter2> config;
+  CHECK(SUCCEEDED(filter->QueryInterface(IID_IConfigAsfWriter2, reinterpret_cast<void**>(config.GetAddressOf()))));
+  ComPtr<IServiceProvider> provider;
+  REQUIRE(SUCCEEDED(filter.As(&provider)));
+  ComPtr<IWMWriterAdvanced2> advanced;
+  CHECK(SUCCEEDED(provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced2,
+                                         reinterpret_cast<void**>(advanced.GetAddressOf()))));
+  // The platform's sink would abort the process here; the built-in one
+  // also answers IWMClientConnections.
+  ComPtr<IWMWriterNetworkSink> sink;
+  REQUIRE(SUCCEEDED(platform::CreateWriterNetworkSink(sink.GetAddressOf())));
+  ComPtr<IWMClientConnections> connections;
+  CHECK(SUCCEEDED(sink->QueryInterface(IID_IWMClientConnections, reinterpret_cast<void**>(connections.GetAddressOf()))));
+}
+
+TEST_CASE("declared interface identifiers match the platform's") {
+  const std::pair<const GUID*, const wchar_t*> ids[] = {
+      {&IID_IConfigAsfWriter, L"{45086030-F7E4-486A-B504-826BB5792A3B}"},
+      {&IID_IConfigAsfWriter2, L"{7989CCAA-53F0-44F0-884A-F3B03F6AE066}"},
+      {&IID_IWMWriterNetworkSink, L"{96406BE7-2B2B-11D3-B36B-00C04F6108FF}"},
+      {&IID_IWMRegisterCallback, L"{CF4B1F99-4DE2-4E49-A363-252740D99BC1}"},
+      {&IID_IWMClientConnections, L"{73C66010-A299-41DF-B1F0-CCF03B09C1C6}"},
+      {&IID_IWMClientConnections2, L"{4091571E-4701-4593-BB3D-D5F5F0C74246}"},
+      {&IID_IWMWriterSink, L"{96406BE4-2B2B-11D3-B36B-00C04F6108FF}"},
+      {&IID_IWMWriterAdvanced2, L"{962DC1EC-C046-4DB8-9CC7-26CEAE500817}"},
+      {&IID_INSSBuffer, L"{E1CD3524-03D7-11D2-9EED-006097D2D7CF}"},
+  };
+  for (const auto& [id, text] : ids) {
+    GUID parsed;
+    REQUIRE(SUCCEEDED(IIDFromString(text, &parsed)));
+    CHECK(IsEqualGUID(*id, parsed));
+  }
+  CHECK(IsEqualGUID(__uuidof(IConfigAsfWriter2), IID_IConfigAsfWriter2));
+  CHECK(IsEqualGUID(__uuidof(IWMWriterNetworkSink), IID_IWMWriterNetworkSink));
+}
+
+TEST_CASE("profiles decide the input pins") {
+  ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, L"");
+  ComPtr<IConfigAsfWriter2> config;
+  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IConfigAsfWriter2, reinterpret_cast<void**>(config.GetAddressOf()))));
+  PIN_INFO info{};
+
+  SUBCASE("video only: one video pin") {
+    const auto pins = Pins(filter.Get());
+    REQUIRE(pins.size() == 1);
+    REQUIRE(SUCCEEDED(pins[0]->QueryPinInfo(&info)));
+    platform::Adopt(info.pFilter);
+    CHECK(info.dir == PINDIR_INPUT);
+    WORD stream = 0;
+    CHECK(SUCCEEDED(config->StreamNumFromPin(pins[0].Get(), &stream)));
+    CHECK(stream == 1);
+  }
+  SUBCASE("audio and video: the second pin takes PCM audio only") {
+    REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(kVideo256)));
+    const auto pins = Pins(filter.Get());
+    REQUIRE(pins.size() == 2);
+    WAVEFORMATEX wave{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+    AM_MEDIA_TYPE audio{};
+    audio.majortype = MEDIATYPE_Audio;
+    audio.subtype = MEDIASUBTYPE_PCM;
+    audio.formattype = FORMAT_WaveFormatEx;
+    audio.cbFormat = sizeof(wave);
+    audio.pbFormat = reinterpret_cast<BYTE*>(&wave);
+    CHECK(pins[1]->QueryAccept(&audio) == S_OK);
+    CHECK(pins[0]->QueryAccept(&audio) == S_FALSE);
+    AM_MEDIA_TYPE* video = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
+    CHECK(pins[0]->QueryAccept(video) == S_OK);
+    CHECK(pins[1]->QueryAccept(video) == S_FALSE);
+    DeleteMediaType(video);
+  }
+  SUBCASE("audio only: one audio pin; unknown profiles are refused") {
+    REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(kMonoAudio288)));
+    CHECK(Pins(filter.Get()).size() == 1);
+    CHECK(FAILED(config->ConfigureFilterUsingProfileGuid(IID_IUnknown)));
+    GUID current;
+    REQUIRE(SUCCEEDED(config->GetCurrentProfileGuid(&current)));
+    CHECK(IsEqualGUID(current, kMonoAudio288));
+  }
+  SUBCASE("a connected pin keeps its profile's pin set") {
+    ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, 64, 48, 24);
+    CHECK(config->ConfigureFilterUsingProfileGuid(kVideo256) == VFW_E_ALREADY_CONNECTED);
+    CHECK(Pins(filter.Get()).size() == 1);
+  }
+  SUBCASE("malformed video types are refused") {
+    AM_MEDIA_TYPE* odd = NewVideoType(MEDIASUBTYPE_YUY2, 63, 48, 16, 400000);
+    CHECK(Pins(filter.Get())[0]->QueryAccept(odd) == S_FALSE);
+    DeleteMediaType(odd);
+    AM_MEDIA_TYPE* huge = NewVideoType(MEDIASUBTYPE_RGB24, 100000, 48, 24, 400000);
+    CHECK(Pins(filter.Get())[0]->QueryAccept(huge) == S_FALSE);
+    DeleteMediaType(huge);
+    AM_MEDIA_TYPE* shortFormat = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
+    shortFormat->cbFormat = 40;
+    CHECK(Pins(filter.Get())[0]->QueryAccept(shortFormat) == S_FALSE);
+    DeleteMediaType(shortFormat);
+  }
+}
+
+TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
+  const std::wstring folder = MakeTempFolder(L"asfw");
+  const std::wstring file = folder + L"\\rec.asf";
+  ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, file);
+
+  SUBCASE("RGB24: every frame not dropped is in the file, upright and in colour") {
+    const int width = 320, height = 240;
+    ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, width, height, 24);
+    SampleSource samples(width * height * 3, 4);
+    REQUIRE(SUCCEEDED(filter->Run(0)));
+    const int sent = 50;
+    for (int i = 0; i < sent; ++i) {
+      const std::vector<uint8_t> frame = TestFrameRGB24(width, height, i);
+      ComPtr<IMediaSample> sample = samples.Make(frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL);
+      REQUIRE(sample);
+      CHECK(input->Receive(sample.Get()) == S_OK);
+    }
+    REQUIRE(SUCCEEDED(filter->Stop()));
+    const auto counters = Counters(filter.Get());
+    CHECK(counters.delivered == sent);
+    CHECK(counters.rejected == 0);
+    CHECK(counters.written == counters.delivered - counters.dropped);
+
+    const ProbedStream probed = ProbeFile(file);
+    CHECK(probed.codec == "mjpeg");
+    CHECK(probed.streams == 1);
+    CHECK(probed.width == width);
+    CHECK(probed.height == height);
+    CHECK(probed.frames == static_cast<int>(counters.written));
+    CHECK(DecodeFrames(HostPath(file)) == static_cast<int>(counters.written));
+    if (counters.dropped == 0) CHECK(probed.duration == doctest::Approx(sent * 0.04).epsilon(0.05));
+
+    // The first frame stored bottom-up comes out top-down and in BGR order.
+    const std::vector<uint8_t> source = TestFrameRGB24(width, height, 0);
+    std::vector<uint8_t> expected;
+    for (int y = height - 1; y >= 0; --y)
+      expected.insert(expected.end(), source.begin() + y * width * 3, source.begin() + (y + 1) * width * 3);
+    CHECK(MeanDifference(FirstFrame(file, "bgr24"), expected) < 8.0);
+  }
+
+  SUBCASE("YUY2, I420 and RGB32 inputs") {
+    const int width = 64, height = 32;
+    struct Case { GUID subtype; WORD bits; size_t size; };
+    const Case cases[] = {{MEDIASUBTYPE_YUY2, 16, size_t(width * height * 2)},
+                          {kI420, 12, size_t(width * height * 3 / 2)},
+                          {MEDIASUBTYPE_RGB32, 32, size_t(width * height * 4)}};
+    for (const Case& c : cases) {
+      ComPtr<IBaseFilter> writer = MakeWriter(kVideoOnly56, file);
+      ComPtr<IMemInputPin> input = ConnectVideo(writer.Get(), c.subtype, width, height, c.bits);
+      // A luma ramp with neutral colour: the decoded grey must match.
+      std::vector<uint8_t> frame(c.size, 128);
+      std::vector<uint8_t> luma(width * height);
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) luma[y * width + x] = static_cast<uint8_t>(40 + x * 2 + y);
+      for (int i = 0; i < width * height; ++i) {
+        if (c.bits == 16) frame[i * 2] = luma[i];
+        else if (c.bits == 12) frame[i] = luma[i];
+      }
+      if (c.bits == 32) {
+        // Bottom-up BGRX grey of full-range value matching the luma ramp.
+        for (int y = 0; y < height; ++y)
+          for (int x = 0; x < width; ++x)
+            for (int k = 0; k < 3; ++k) frame[((height - 1 - y) * width + x) * 4 + k] = luma[y * width + x];
+      }
+      SampleSource samples(static_cast<long>(c.size), 2);
+      REQUIRE(SUCCEEDED(writer->Run(0)));
+      for (int i = 0; i < 3; ++i) {
+        ComPtr<IMediaSample> sample = samples.Make(frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL);
+        CHECK(input->Receive(sample.Get()) == S_OK);
+        PumpUntil([&] { return Counters(writer.Get()).written == unsigned(i + 1); });
+      }
+      REQUIRE(SUCCEEDED(writer->Stop()));
+      CHECK(ProbeFile(file).frames == 3);
+      CHECK(MeanDifference(FirstFrame(file, "gray"), luma) < 4.0);
+    }
+  }
+
+  SUBCASE("short samples are rejected and counted, never written") {
+    ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, 64, 48, 24);
+    SampleSource samples(64 * 48 * 3, 2);
+    REQUIRE(SUCCEEDED(filter->Run(0)));
+    const std::vector<uint8_t> frame = TestFrameRGB24(64, 48, 1);
+    ComPtr<IMediaSample> sample = samples.Make(frame.data(), frame.size() / 2, 0, 400000);
+    CHECK(input->Receive(sample.Get()) == S_OK);
+    REQUIRE(SUCCEEDED(filter->Stop()));
+    CHECK(Counters(filter.Get()).rejected == 1);
+    CHECK(ProbeFile(file).frames == 0);
+  }
+
+  SUBCASE("samples are refused while stopped; pins stay connected while running") {
+    ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, 64, 48, 24);
+    SampleSource samples(64 * 48 * 3, 2);
+    const std::vector<uint8_t> frame = TestFrameRGB24(64, 48, 1);
+    ComPtr<IMediaSample> sample = samples.Make(frame.data(), frame.size(), 0, 400000);
+    CHECK(input->Receive(sample.Get()) == VFW_E_WRONG_STATE);
+    REQUIRE(SUCCEEDED(filter->Run(0)));
+    CHECK(Pins(filter.Get())[0]->Disconnect() == VFW_E_NOT_STOPPED);
+    REQUIRE(SUCCEEDED(filter->Stop()));
+    CHECK(Pins(filter.Get())[0]->Disconnect() == S_OK);
+  }
+  filter.Reset();
+  RemoveTree(folder);
+}
+
+TEST_CASE("a write failure stops writing, keeps the file readable and aborts the graph") {
+  // Output that fails once the data passes a limit, like a full disk.
+  class LimitedOutput : public platform::AsfOutput {
+  public:
+    explicit LimitedOutput(std::unique_ptr<platform::AsfFileOutput> file, size_t limit)
+        : file_(std::move(file)), limit_(limit) {}
+    bool Append(const uint8_t* data, size_t size) override {
+      if (size_ + size > limit_) return false;
+      size_ += size;
+      return file_->Append(data, size);
+    }
+    bool Patch(uint64_t offset, const uint8_t* data, size_t size) override { return file_->Patch(offset, data, size); }
+    bool Truncate(uint64_t size) override {
+      size_ = size;
+      return file_->Truncate(size);
+    }
+
+  private:
+    std::unique_ptr<platform::AsfFileOutput> file_;
+    size_t limit_;
+    size_t size_ = 0;
+  };
+
+  const std::wstring folder = MakeTempFolder(L"asff");
+  const std::wstring name = folder + L"\\full.asf";
+  HRESULT hr = E_FAIL;
+  auto file = platform::AsfFileOutput::Create(name, true, &hr);
+  REQUIRE(file);
+
+  AM_MEDIA_TYPE* type = NewVideoType(MEDIASUBTYPE_RGB24, 160, 120, 24, 400000);
+  platform::AsfSessionSettings settings;
+  settings.inputs.resize(1);
+  REQUIRE(platform::DescribeAsfInput(platform::AsfPinKind::Video, *type, false, 56000, &settings.inputs[0]));
+  DeleteMediaType(type);
+
+  std::mutex lock;
+  std::vector<long> events;
+  std::unique_ptr<platform::AsfWritingSession> session;
+  REQUIRE(SUCCEEDED(platform::AsfWritingSession::Start(
+      settings, std::make_unique<LimitedOutput>(std::move(file), 30000), nullptr,
+      [&](long code, LONG_PTR) {
+        std::lock_guard<std::mutex> guard(lock);
+        events.push_back(code);
+      },
+      &session)));
+  for (int i = 0; i < 40 && !session->Failed(); ++i) {
+    const std::vector<uint8_t> frame = TestFrameRGB24(160, 120, i);
+    session->Deliver(0, frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL, true, true);
+    PumpUntil([&] { return session->Failed() || session->Stats().written + session->Stats().dropped == unsigned(i + 1); });
+  }
+  CHECK(session->Failed());
+  session->Finish();
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    CHECK(std::count(events.begin(), events.end(), EC_ERRORABORT) == 1);
+  }
+  session.reset();
+  const ProbedStream probed = ProbeFile(name);
+  CHECK(probed.codec == "mjpeg");
+  CHECK(probed.frames > 0);
+  CHECK(DecodeFrames(HostPath(name)) >= probed.frames - 1);  // the last frame may have been cut
+  RemoveTree(folder);
+}

@@ -1,0 +1,136 @@
+# Shared steps of the end-to-end scenarios; sourced by each scenario.
+set -euo pipefail
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$E2E_DIR/../../scripts/lib.sh"
+BIN=$BUILD/bin
+CAPTION="多路摄像头监控系统"
+SCENARIO=$(basename "$0" .sh)
+APP_PID=
+
+fail() {
+  say "FAIL [$SCENARIO]: $*"
+  [ -n "${APPDIR:-}" ] && [ -d "$APPDIR" ] && import -window root "$APPDIR/failure.png" 2>/dev/null &&
+    say "  screenshot: $APPDIR/failure.png"
+  exit 1
+}
+pass() { say "ok [$SCENARIO]: $*"; }
+
+finish() {
+  local rc=$?
+  if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null || true; fi
+  [ -n "${XVFB_PID:-}" ] && { "$WINESERVER" -k 2>/dev/null || true; stop_xvfb; }
+  exit $rc
+}
+trap finish EXIT
+
+if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+
+# A private copy of the program: its settings file and storage folders are
+# made beside it, inside the build tree.
+new_app_dir() {
+  APPDIR=$BUILD/e2e/$SCENARIO
+  rm -rf "$APPDIR"
+  mkdir -p "$APPDIR"
+  cp "$BIN/cammon.exe" "$APPDIR/"
+  SETTINGS=$APPDIR/cammon.ini
+}
+
+start_program() {
+  "$WINE" "$APPDIR/cammon.exe" >"$APPDIR/wine.log" 2>&1 &
+  APP_PID=$!
+}
+
+probe() { "$WINE" "$BIN/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# Sets WX WY WW WH (window) and CX CY CW CH (client area, screen coordinates).
+wait_main_window() {
+  local line
+  line=$(probe rect "$CAPTION" "${1:-30000}") || fail "the main window did not appear"
+  read -r WX WY WW WH CX CY CW CH <<<"$line"
+}
+
+# Waits for the program to end; sets EXIT_CODE.
+wait_exit() {
+  local deadline=$((SECONDS + ${1:-30}))
+  while kill -0 "$APP_PID" 2>/dev/null; do
+    [ $SECONDS -lt $deadline ] || fail "the program did not end within ${1:-30} s"
+    sleep 0.2
+  done
+  set +e
+  wait "$APP_PID"
+  EXIT_CODE=$?
+  set -e
+  APP_PID=
+}
+
+click() { xdotool mousemove "$1" "$2" click "${3:-1}"; }
+double_click() { xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1; }
+# Closes the window in front as a user does with the keyboard.
+close_front_window() { xdotool key --clearmodifiers alt+F4; }
+screenshot() { import -window root "$1"; }
+
+# Mean brightness (0..1) of a screen rectangle in a screenshot.
+brightness() { convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace gray -format '%[fx:mean]' info:; }
+
+settings_value() { sed -n "s/^$1=//p" "$SETTINGS" 2>/dev/null | tr -d '\r'; }
+
+# Screen centre of a child window found by its text (a button's caption).
+child_centre() {
+  local line
+  line=$(probe child "$CAPTION" "$1") || fail "no control \"$1\" in the main window"
+  read -r x y w h <<<"$line"
+  echo "$((x + w / 2)) $((y + h / 2))"
+}
+
+# Screen rectangle "x y w h" of pane N (1-4) as the main window lays it out:
+# the pane area is the client area left of the 90-pixel button column.
+pane_rect() {
+  local n=$1 w=$((CW - 90)) h=$CH
+  local pw=$(((w - 14) / 2)) ph=$(((h - 14) / 2)) x y
+  case $n in
+    1) x=5; y=5 ;;
+    2) x=$((w / 2 + 3)); y=5 ;;
+    3) x=5; y=$((ph + 9)) ;;
+    4) x=$(((w + 6) / 2)); y=$(((h + 4) / 2)) ;;
+  esac
+  echo "$((CX + x)) $((CY + y)) $pw $ph"
+}
+
+pane_centre() {
+  read -r x y w h <<<"$(pane_rect "$1")"
+  echo "$((x + w / 2)) $((y + h / 2))"
+}
+
+# The speed buttons of the button column: 监控 and 开始录像/停止录像.
+monitor_button() { echo "$((CX + CW - 90 + 45)) $((CY + 37))"; }
+record_button() { echo "$((CX + CW - 90 + 45)) $((CY + 85))"; }
+
+# Brightness of the middle half of pane N in a screenshot.
+pane_brightness() {
+  read -r x y w h <<<"$(pane_rect "$2")"
+  brightness "$1" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2))
+}
+
+# Whether pane N differs between two screenshots (a live picture moves).
+pane_changed() {
+  read -r x y w h <<<"$(pane_rect "$3")"
+  local geometry="$((w / 2))x$((h / 2))+$((x + w / 4))+$((y + h / 4))"
+  local a=$APPDIR/.crop_a.png b=$APPDIR/.crop_b.png diff
+  convert "$1" -crop "$geometry" +repage "$a"
+  convert "$2" -crop "$geometry" +repage "$b"
+  diff=$(compare -metric AE "$a" "$b" null: 2>&1 || true)
+  [ "${diff%% *}" -gt 50 ] 2>/dev/null
+}
+
+cameras() { "$WINE" "$BIN/testcam.exe" "$@" >/dev/null 2>&1 || fail "testcam.exe $* failed"; }
+
+# Waits until the condition command succeeds, or fails the scenario.
+wait_until() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "$what (waited $seconds s)"
+    sleep 0.3
+  done
+}

@@ -1,0 +1,181 @@
+// A small Windows tool the end-to-end scripts use to see what a user sees:
+// where a window is, its state, the text of a message box. Finds windows by
+// caption, as a user would; prints UTF-8.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string result(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), size,
+                      nullptr, nullptr);
+  return result;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t buffer[1024];
+  const int length = GetWindowTextW(hwnd, buffer, 1024);
+  return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+bool IsDialog(HWND hwnd) {
+  wchar_t cls[64];
+  GetClassNameW(hwnd, cls, 64);
+  return lstrcmpW(cls, L"#32770") == 0;
+}
+
+// The visible top-level window with exactly this caption (only dialogs, such
+// as message boxes, when asked: the application window shares their caption).
+HWND FindVisible(const std::wstring& caption, bool dialog = false) {
+  struct Search {
+    std::wstring caption;
+    bool dialog;
+    HWND found;
+  } search{caption, dialog, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (IsWindowVisible(hwnd) && WindowText(hwnd) == s->caption &&
+            (!s->dialog || IsDialog(hwnd))) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitFor(const std::wstring& caption, bool dialog, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND hwnd = FindVisible(caption, dialog)) return hwnd;
+    if (GetTickCount() - start > timeoutMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+void PrintRect(HWND hwnd) {
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  POINT client{0, 0};
+  ClientToScreen(hwnd, &client);
+  RECT c;
+  GetClientRect(hwnd, &c);
+  std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left,
+              r.bottom - r.top, client.x, client.y, c.right, c.bottom);
+}
+
+// Every static text of a dialog (a message box's message).
+std::wstring DialogText(HWND dialog) {
+  std::wstring text;
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM data) -> BOOL {
+        wchar_t cls[64];
+        GetClassNameW(child, cls, 64);
+        if (lstrcmpiW(cls, L"Static") == 0) {
+          const std::wstring t = WindowText(child);
+          if (!t.empty()) {
+            auto* out = reinterpret_cast<std::wstring*>(data);
+            if (!out->empty()) *out += L"\n";
+            *out += t;
+          }
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: probe rect CAPTION [TIMEOUT_MS]   window rect, client origin and size\n"
+               "       probe state CAPTION               visible/iconic/zoomed/topmost/foreground\n"
+               "       probe gone CAPTION TIMEOUT_MS     waits until no such window is visible\n"
+               "       probe text CAPTION [TIMEOUT_MS]   the static texts of a dialog (message box)\n"
+               "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n"
+               "       probe child CAPTION TEXT          screen rect of a child window by its text\n");
+  return 2;
+}
+
+}  // namespace
+
+int main() {
+  SetProcessDPIAware();
+  // The wide command line: captions are Chinese whatever the code page.
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc < 3) return Usage();
+  const std::wstring command = argv[1];
+  const std::wstring caption = argv[2];
+  const DWORD timeout = argc > 3 ? static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)) : 0;
+
+  if (command == L"gone") {
+    const DWORD start = GetTickCount();
+    while (FindVisible(caption)) {
+      if (GetTickCount() - start > timeout) return 1;
+      Sleep(50);
+    }
+    return 0;
+  }
+  const bool dialog = command == L"text" || command == L"press";
+  const bool hasTimeout = command == L"rect" || command == L"state" || command == L"text";
+  HWND hwnd = WaitFor(caption, dialog, hasTimeout ? timeout : 0);
+  if (!hwnd) {
+    std::fprintf(stderr, "probe: no visible window \"%s\"\n", Utf8(caption).c_str());
+    return 1;
+  }
+  if (command == L"rect") {
+    PrintRect(hwnd);
+  } else if (command == L"state") {
+    const LONG_PTR ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    std::printf("visible=%d iconic=%d zoomed=%d topmost=%d foreground=%d\n", IsWindowVisible(hwnd) ? 1 : 0,
+                IsIconic(hwnd) ? 1 : 0, IsZoomed(hwnd) ? 1 : 0, (ex & WS_EX_TOPMOST) ? 1 : 0,
+                GetForegroundWindow() == hwnd ? 1 : 0);
+  } else if (command == L"text") {
+    std::printf("%s\n", Utf8(DialogText(hwnd)).c_str());
+  } else if (command == L"child" && argc > 3) {
+    struct Search {
+      std::wstring text;
+      HWND found;
+    } search{argv[3], nullptr};
+    EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          if (IsWindowVisible(child) && WindowText(child) == s->text) {
+            s->found = child;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return 1;
+    RECT r;
+    GetWindowRect(search.found, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  } else if (command == L"press" && argc > 3) {
+    const std::wstring button = argv[3];
+    HWND target = nullptr;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      std::wstring text = WindowText(child);
+      std::erase(text, L'&');
+      if (text == button) target = child;
+    }
+    if (!target) return 1;
+    PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(target), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(target));
+  } else {
+    return Usage();
+  }
+  return 0;
+}
