@@ -17,6 +17,8 @@ enum TOperation { opInsert, opRemove };
 class TPersistent {
 public:
   virtual ~TPersistent() = default;
+  // The class's name, for messages such as "Cannot assign a X to a Y".
+  virtual std::wstring ClassName() const { return L"TPersistent"; }
 };
 
 class TComponent : public TPersistent {
