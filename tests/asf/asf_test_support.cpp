@@ -3,6 +3,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/network_sink.h"
 #include "test_support.h"
 
 namespace {
@@ -230,6 +231,15 @@ ComPtr<IMediaSample> SampleSource::Make(const uint8_t* data, size_t size, REFERE
   (void)sample->SetTime(&start, &stop);
   (void)sample->SetSyncPoint(TRUE);
   return sample;
+}
+
+DWORD FreePort() {
+  ComPtr<IWMWriterNetworkSink> probe;
+  DWORD port = 0;
+  if (FAILED(platform::CreateBuiltInNetworkSink(probe.GetAddressOf())) || FAILED(probe->Open(&port)))
+    return 0;
+  (void)probe->Close();  // only the number was wanted
+  return port;
 }
 
 ComPtr<IPin> MakeUpstreamPin() { return platform::Adopt<IPin>(new TestOutputPin()); }

@@ -79,6 +79,9 @@ private:
   ComPtr<IMemAllocator> allocator_;
 };
 
+// A port nobody listens on right now.
+DWORD FreePort();
+
 // An output pin that exists only to be connected to: the writer asks it
 // nothing but its direction.
 ComPtr<IPin> MakeUpstreamPin();

@@ -94,16 +94,6 @@ bool Connected(IPin* pin) {
   return SUCCEEDED(pin->ConnectedTo(&other));
 }
 
-// A port nobody listens on right now.
-DWORD FreePort() {
-  ComPtr<IWMWriterNetworkSink> probe;
-  REQUIRE(SUCCEEDED(platform::CreateBuiltInNetworkSink(probe.GetAddressOf())));
-  DWORD port = 0;
-  REQUIRE(SUCCEEDED(probe->Open(&port)));
-  (void)probe->Close();  // only the number was wanted
-  return port;
-}
-
 bool Serving(IWMWriterNetworkSink* sink) {
   WCHAR url[256];
   DWORD length = ARRAYSIZE(url);

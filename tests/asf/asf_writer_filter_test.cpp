@@ -7,6 +7,7 @@
 
 #include "asf_test_support.h"
 #include "platform/asf_writer_filter.h"
+#include "platform/asf_writer_filter_jpeg.h"
 #include "platform/asf_writer_filter_pin.h"
 #include "platform/asf_writer_filter_session.h"
 #include "platform/network_sink.h"
@@ -342,4 +343,16 @@ TEST_CASE("a write failure stops writing, keeps the file readable and aborts the
   CHECK(probed.frames > 0);
   CHECK(DecodeFrames(HostPath(name)) >= probed.frames - 1);  // the last frame may have been cut
   RemoveTree(folder);
+}
+
+TEST_CASE("JPEG quality follows the profile's video bit rate within bounds") {
+  CHECK(platform::QualityForBitRate(56000) == 50);
+  CHECK(platform::QualityForBitRate(20000) == 50);
+  CHECK(platform::QualityForBitRate(100000000) == 90);
+  int last = 0;
+  for (uint32_t rate = 56000; rate <= 4000000; rate *= 2) {
+    const int quality = platform::QualityForBitRate(rate);
+    CHECK(quality > last);
+    last = quality;
+  }
 }

@@ -9,6 +9,7 @@
 #include "asf_test_support.h"
 #include "platform/asf_muxer.h"
 #include "platform/asf_writer_filter.h"
+#include "platform/asf_writer_filter_advanced.h"
 #include "platform/network_sink.h"
 #include "platform/network_sink_protocol.h"
 #include "platform/platform_factory.h"
@@ -254,14 +255,9 @@ TEST_CASE("the built-in sink serves ffmpeg's mmsh client and survives hostile cl
   REQUIRE(writer->port != 0);
   const DWORD port = writer->port;
 
-  SUBCASE("eight clients decode at once, a ninth is refused, a silent one changes nothing") {
-    RawClient silent(port);
-    REQUIRE(silent.connected);
-    silent.Send(kPlay);  // and never reads
-
+  SUBCASE("eight clients decode at once and a ninth is refused") {
     std::vector<std::unique_ptr<NativeProcess>> clients;
-    REQUIRE(PumpUntil([&] { return writer->Clients() == 1; }));
-    for (int i = 0; i < 7; ++i) clients.push_back(std::make_unique<NativeProcess>(FfmpegClient(port, 60)));
+    for (int i = 0; i < 8; ++i) clients.push_back(std::make_unique<NativeProcess>(FfmpegClient(port, 75)));
     REQUIRE(PumpUntil([&] { return writer->Clients() == 8; }, std::chrono::seconds(30)));
     const NativeResult refused = RunNative("ffmpeg -nostdin -v error -i " + MmshUrl(port) + " -f null -", 30000);
     CHECK(refused.finished);
@@ -269,10 +265,21 @@ TEST_CASE("the built-in sink serves ffmpeg's mmsh client and survives hostile cl
     for (auto& client : clients) {
       const NativeResult result = client->Wait(60000);
       CHECK(result.exitCode == 0);
-      CHECK(result.output == "60\n");
+      CHECK(result.output == "75\n");
     }
+  }
+
+  SUBCASE("a client that never reads costs the file no frame") {
+    RawClient silent(port);
+    REQUIRE(silent.connected);
+    silent.Send(kPlay);
+    REQUIRE(PumpUntil([&] { return writer->Clients() == 1; }));
+    // Long enough for its queue and socket buffers to fill up.
+    CHECK(RunNative(FfmpegClient(port, 100), 60000).output == "100\n");
     writer->Stop();
     const auto counters = writer->Counters();
+    // A sink that blocked the encoder would show as most frames dropped.
+    CHECK(counters.dropped < counters.delivered / 10);
     CHECK(ProbeFile(file).frames == static_cast<int>(counters.delivered - counters.dropped));
   }
 
@@ -311,4 +318,50 @@ TEST_CASE("the built-in sink serves ffmpeg's mmsh client and survives hostile cl
   }
   writer.reset();
   RemoveTree(folder);
+}
+
+TEST_CASE("a client that stops reading is dropped once its queue is full") {
+  Winsock winsock;
+  REQUIRE(winsock.ok);
+  ComPtr<IWMWriterNetworkSink> sink;
+  REQUIRE(SUCCEEDED(platform::CreateBuiltInNetworkSink(sink.GetAddressOf())));
+  DWORD port = 0;
+  REQUIRE(SUCCEEDED(sink->Open(&port)));
+  ComPtr<IWMClientConnections> connections;
+  REQUIRE(SUCCEEDED(sink->QueryInterface(IID_IWMClientConnections, reinterpret_cast<void**>(connections.GetAddressOf()))));
+  const auto clients = [&] {
+    DWORD count = 0;
+    (void)connections->GetClientCount(&count);  // stays 0 on failure, which fails the waits
+    return count;
+  };
+
+  class Discard : public platform::AsfOutput {
+  public:
+    bool Append(const uint8_t*, size_t) override { return true; }
+    bool Patch(uint64_t, const uint8_t*, size_t) override { return true; }
+    bool Truncate(uint64_t) override { return true; }
+  } out;
+  platform::AsfStream stream;
+  stream.format.resize(40);
+  platform::AsfMuxer muxer({stream}, false, out);
+  muxer.SetPacketObserver([&](const Bytes& packet, uint32_t) {
+    const ComPtr<INSSBuffer> unit = platform::MemoryNssBuffer::Create(packet.data(), packet.size());
+    CHECK(SUCCEEDED(sink->OnDataUnit(unit.Get())));
+  });
+  REQUIRE(muxer.Begin());
+  const ComPtr<INSSBuffer> header = platform::MemoryNssBuffer::Create(muxer.Header().data(), muxer.Header().size());
+  REQUIRE(SUCCEEDED(sink->OnHeader(header.Get())));
+
+  RawClient silent(port);
+  silent.Send(kPlay);
+  REQUIRE(PumpUntil([&] { return clients() == 1; }));
+  const Bytes frame(40000, 0x5A);
+  uint32_t time = 0;
+  // 80 MB: far more than the client's queue and the socket buffers hold.
+  CHECK(PumpUntil([&] {
+    for (int i = 0; i < 20; ++i, time += 40) muxer.WriteSample(1, frame.data(), frame.size(), time, 40, true);
+    return clients() == 0 || time > 80000;
+  }, std::chrono::seconds(60)));
+  CHECK(clients() == 0);
+  (void)sink->Close();  // test teardown
 }
