@@ -269,6 +269,8 @@ void TWinControl::CreateParams(TCreateParams& params) {
 void TWinControl::CreateWnd() {
   TCreateParams params;
   CreateParams(params);
+  // Making the parent's window made this one too, with the parent's children.
+  if (handle_) return;
   defWndProc_ = RegisterClassFor(params, StaticWndProc);
   HWND hwnd = CreateWindowExW(params.ExStyle, params.ClassName.c_str(), params.Caption.c_str(),
                               params.Style, params.X, params.Y, params.Width, params.Height,
