@@ -129,7 +129,10 @@ void SendButton(DWORD flags) {
 void ClickAt(POINT p, int times = 1) {
   SetCursorPos(p.x, p.y);
   for (int i = 0; i < times; ++i) {
+    // A person's pace: the control sees each click before the next.
+    if (i > 0) PumpFor(std::chrono::milliseconds(80));
     SendButton(MOUSEEVENTF_LEFTDOWN);
+    PumpFor(std::chrono::milliseconds(20));
     SendButton(MOUSEEVENTF_LEFTUP);
   }
 }
