@@ -303,3 +303,18 @@ TEST_CASE("full screen: the context menu opens at the cursor or not at all") {
   CHECK(shown.empty());
   TPopupMenu::TrackOverride = nullptr;
 }
+
+TEST_CASE("a right click drained from the renderer opens the control's menu") {
+  ShownVideoForm form;
+  TVideoWindow& video = *form->Video;
+  TPopupMenu* menu = new TPopupMenu(form.form);
+  video.SetPopupMenu(menu);
+  int shown = 0;
+  menu->OnPopup = [&](TComponent*) { ++shown; };
+  TPopupMenu::TrackOverride = [](HMENU) { return -1; };
+  // The renderer posts the button messages it gets to the control.
+  PostMessageW(video.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(7, 8));
+  PostMessageW(video.Handle(), WM_RBUTTONUP, 0, MAKELPARAM(7, 8));
+  CHECK(PumpUntil([&] { return shown == 1; }));
+  TPopupMenu::TrackOverride = nullptr;
+}
