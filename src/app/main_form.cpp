@@ -1,15 +1,148 @@
 #include "app/main_form.h"
+#include "app/recording_name.h"
 
+#include <shellapi.h>
+
+#include "classlib/application.h"
 #include "classlib/sysutils.h"
+#include "media/media_errors.h"
+#include "media/media_util.h"
+#include "media/vmr_bitmap.h"
+#include "options/option_form.h"
 #include "options/settings.h"
+#include "resource_ids.h"
 
 TmainForm* mainForm = nullptr;
+
+namespace {
+const wchar_t kStartRecording[] = L"开始录像";
+const wchar_t kStopRecording[] = L"停止录像";
+const wchar_t* const kChannelFolders[] = {L"\\录像\\#1\\", L"\\录像\\#2\\", L"\\录像\\#3\\",
+                                          L"\\录像\\#4\\"};
+
+// The interface of a member's filter; a member without one raises.
+template <class T>
+platform::ComPtr<T> Query(TComponent* component) {
+  platform::ComPtr<T> result;
+  CheckMediaResult(component->QueryInterface(__uuidof(T), reinterpret_cast<void**>(result.GetAddressOf())));
+  return result;
+}
+
+TBitBtn* MakeButton(TComponent* owner, TWinControl* parent, const wchar_t* name, int left, int top,
+                    int width, int height, const wchar_t* caption) {
+  auto* button = new TBitBtn(owner);
+  button->SetName(name);
+  button->SetParent(parent);
+  button->SetBounds(left, top, width, height);
+  button->SetCaption(caption);
+  button->SetSkinSection(L"BUTTON");
+  return button;
+}
+}  // namespace
 
 TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   SetName(L"mainForm");
   SetCaption(L"多路摄像头监控系统");
   SetPosition(poDesktopCenter);
   SetBounds(0, 0, 769, 546);
+
+  SkinManager1 = new TSkinManager(this);
+  SkinManager1->SetName(L"SkinManager1");
+  SkinProvider1 = new TSkinProvider(this);
+  SkinProvider1->SetName(L"SkinProvider1");
+
+  sPanel1 = new TPanel(this);
+  sPanel1->SetName(L"sPanel1");
+  sPanel1->SetParent(this);
+  sPanel1->SetWidth(90);
+  sPanel1->SetAlign(alRight);
+  sPanel1->SetBevelOuter(bvNone);
+  sPanel1->SetShowCaption(false);
+  sPanel1->SetSkinSection(L"PANEL");
+
+  playBtn = new TSpeedButton(this);
+  playBtn->SetName(L"playBtn");
+  playBtn->SetParent(sPanel1);
+  playBtn->SetBounds(8, 17, 75, 41);
+  playBtn->SetCaption(L"监控");
+  playBtn->SetSkinSection(L"SPEEDBUTTON");
+  playBtn->SetDown(true);
+  playBtn->OnClick = [this](TComponent* s) { playBtnClick(s); };
+
+  recBtn = new TSpeedButton(this);
+  recBtn->SetName(L"recBtn");
+  recBtn->SetParent(sPanel1);
+  recBtn->SetBounds(8, 65, 75, 41);
+  recBtn->SetCaption(kStartRecording);
+  recBtn->SetSkinSection(L"SPEEDBUTTON");
+  recBtn->SetDown(true);
+  recBtn->OnClick = [this](TComponent* s) { recBtnClick(s); };
+
+  sBitBtn2 = MakeButton(this, sPanel1, L"sBitBtn2", 8, 369, 75, 34, L"录像文件");
+  sBitBtn2->SetAnchors(akLeft | akBottom);
+  sBitBtn2->OnClick = [this](TComponent* s) { sBitBtn2Click(s); };
+  sBitBtn3 = MakeButton(this, sPanel1, L"sBitBtn3", 8, 412, 75, 34, L"系统设置");
+  sBitBtn3->SetAnchors(akLeft | akBottom);
+  sBitBtn3->OnClick = [this](TComponent* s) { sBitBtn3Click(s); };
+
+  topcbx = new TCheckBox(this);
+  topcbx->SetName(L"topcbx");
+  topcbx->SetParent(sPanel1);
+  topcbx->SetBounds(7, 453, 79, 19);
+  topcbx->SetAnchors(akLeft | akBottom);
+  topcbx->SetCaption(L"总在最前");
+  topcbx->SetSkinSection(L"CHECKBOX");
+  topcbx->OnClick = [this](TComponent* s) { topcbxClick(s); };
+
+  sPanel2 = new TPanel(this);
+  sPanel2->SetName(L"sPanel2");
+  sPanel2->SetParent(this);
+  sPanel2->SetAlign(alClient);
+  sPanel2->SetShowCaption(false);
+  sPanel2->SetSkinSection(L"PANEL");
+
+  PopupMenu = new TPopupMenu(this);
+  PopupMenu->SetName(L"PopupMenu");
+  PopupMenu->OnPopup = [this](TComponent* s) { PopupMenuPopup(s); };
+  N1 = new TMenuItem(this);
+  N1->SetName(L"N1");
+  N1->SetCaption(L"停止");
+  N1->OnClick = [this](TComponent* s) { N1Click(s); };
+  PopupMenu->Add(N1);
+  spshuxing = new TMenuItem(this);
+  spshuxing->SetName(L"spshuxing");
+  spshuxing->SetCaption(L"视频属性");
+  spshuxing->OnClick = [this](TComponent* s) { spshuxingClick(s); };
+  PopupMenu->Add(spshuxing);
+
+  vPanel1 = new TPanel(this);
+  vPanel2 = new TPanel(this);
+  vPanel3 = new TPanel(this);
+  vPanel4 = new TPanel(this);
+  BuildChannel(1, vPanel1, 5, 5, akLeft | akTop);
+  BuildChannel(2, vPanel2, 337, 5, akTop | akRight);
+  BuildChannel(3, vPanel3, 5, 256, akLeft | akBottom);
+  BuildChannel(4, vPanel4, 337, 256, akRight | akBottom);
+  VideoWindow1 = channels_[0].VideoWindow;
+  VideoWindow2 = channels_[1].VideoWindow;
+  VideoWindow3 = channels_[2].VideoWindow;
+  VideoWindow4 = channels_[3].VideoWindow;
+  FilterGraph1 = channels_[0].FilterGraph;
+  FilterGraph2 = channels_[1].FilterGraph;
+  FilterGraph3 = channels_[2].FilterGraph;
+  FilterGraph4 = channels_[3].FilterGraph;
+  Filter1 = channels_[0].Filter;
+  Filter2 = channels_[1].Filter;
+  Filter3 = channels_[2].Filter;
+  Filter4 = channels_[3].Filter;
+  SampleGrabber1 = channels_[0].SampleGrabber;
+  SampleGrabber2 = channels_[1].SampleGrabber;
+  SampleGrabber3 = channels_[2].SampleGrabber;
+  SampleGrabber4 = channels_[3].SampleGrabber;
+  ASFWriter1 = channels_[0].ASFWriter;
+  ASFWriter2 = channels_[1].ASFWriter;
+  ASFWriter3 = channels_[2].ASFWriter;
+  ASFWriter4 = channels_[3].ASFWriter;
 
   Timer1 = new TTimer(this);
   Timer1->SetName(L"Timer1");
@@ -22,25 +155,260 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   Timer3->SetInterval(1000);
   Timer3->OnTimer = [this](TComponent* s) { Timer3Timer(s); };
 
+  TrayIcon1 = new TTrayIcon(this);
+  TrayIcon1->SetName(L"TrayIcon1");
+  TrayIcon1->Icon().LoadFromResourceID(GetModuleHandleW(nullptr), IDI_APP);
+  TrayIcon1->SetMinimizeToTray(true);
+  TrayIcon1->SetIconVisible(true);
+  TrayIcon1->OnClick = [this](TComponent* s) { TrayIcon1Click(s); };
+
   OnCreate = [this](TComponent* s) { FormCreate(s); };
+  OnResize = [this](TComponent* s) { FormResize(s); };
+  OnCloseQuery = [this](TComponent* s, bool& canClose) { FormCloseQuery(s, canClose); };
+}
+
+void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors) {
+  TChannel& channel = channels_[number - 1];
+  channel.Number = number;
+  channel.Panel = panel;
+  panel->SetName(Format(L"vPanel%d", number));
+  panel->SetParent(sPanel2);
+  panel->SetBounds(left, top, 328, 248);
+  panel->SetAnchors(anchors);
+  panel->SetBevelOuter(bvLowered);
+  panel->SetBevelWidth(4);
+  panel->SetShowCaption(false);
+  panel->SetSkinSection(L"PANEL_LOW");
+
+  channel.FilterGraph = new TFilterGraph(this);
+  channel.FilterGraph->SetName(Format(L"FilterGraph%d", number));
+  channel.FilterGraph->SetMode(gmCapture);
+  channel.FilterGraph->SetGraphEdit(true);
+
+  channel.VideoWindow = new TVideoWindow(this);
+  TVideoWindow* video = channel.VideoWindow;
+  video->SetName(Format(L"VideoWindow%d", number));
+  video->SetParent(panel);
+  video->SetAlign(alClient);
+  video->SetMode(vmVMR);
+  video->VMROptions().SetMode(vmrWindowed);
+  video->SetColor(clBlack);
+  video->SetFilterGraph(channel.FilterGraph);
+  video->SetPopupMenu(PopupMenu);
+  video->OnClick = [this, number](TComponent*) { VideoWindowClick(number); };
+  video->OnDblClick = [this, number](TComponent*) { VideoWindowDblClick(number); };
+
+  channel.Filter = new TFilter(this);
+  channel.Filter->SetName(Format(L"Filter%d", number));
+  channel.Filter->SetFilterGraph(channel.FilterGraph);
+
+  channel.SampleGrabber = new TSampleGrabber(this);
+  channel.SampleGrabber->SetName(Format(L"SampleGrabber%d", number));
+  channel.SampleGrabber->SetFilterGraph(channel.FilterGraph);
+  channel.SampleGrabber->MediaType().SetSubType(MEDIASUBTYPE_RGB24);
+
+  channel.ASFWriter = new TASFWriter(this);
+  channel.ASFWriter->SetName(Format(L"ASFWriter%d", number));
+  channel.ASFWriter->SetProfile(wmp_V80_56VideoOnly);
+  channel.ASFWriter->SetPort(3333);
+  channel.ASFWriter->SetMaxUsers(8);
 }
 
 void TmainForm::FormCreate(TComponent*) {
   appPath = ExtractFilePath(ExeName());
-  savePath = OpenSettings().ReadString(kSettingsSection, L"path", appPath);
-  SetStayOnTop(OpenSettings().ReadBool(kSettingsSection, L"ontop", false));
+  TIniFile settings = OpenSettings();
+  savePath = settings.ReadString(kSettingsSection, L"path", appPath);
+  topcbx->SetChecked(settings.ReadBool(kSettingsSection, L"ontop", false));
+  AssertTopmost();
   CreateStorageFolders(savePath);
   Timer3->SetEnabled(true);
 }
 
-void TmainForm::SetStayOnTop(bool value) {
-  // Only a change reaches the handler, so a stored false writes nothing.
-  if (value == stayOnTop_) return;
-  stayOnTop_ = value;
-  SetFormStyle(value ? fsStayOnTop : fsNormal);
-  OpenSettings().WriteBool(kSettingsSection, L"ontop", value);
+void TmainForm::AssertTopmost() {
+  SetWindowPos(Handle(), topcbx->Checked() ? HWND_TOPMOST : HWND_NOTOPMOST, Left(), Top(), Width(),
+               Height(), 0);
 }
 
-void TmainForm::Timer1Timer(TComponent*) {}
+void TmainForm::FormResize(TComponent*) {
+  const int w = sPanel2->Width(), h = sPanel2->Height();
+  const int paneWidth = (w - 14) / 2, paneHeight = (h - 14) / 2;
+  vPanel1->SetBounds(vPanel1->Left(), vPanel1->Top(), paneWidth, paneHeight);
+  vPanel2->SetBounds(w / 2 + 3, vPanel2->Top(), paneWidth, paneHeight);
+  vPanel3->SetBounds(vPanel3->Left(), vPanel1->Height() + 9, paneWidth, paneHeight);
+  vPanel4->SetBounds((w + 6) / 2, (h + 4) / 2, paneWidth, paneHeight);
+}
 
-void TmainForm::Timer3Timer(TComponent*) {}
+void TmainForm::VideoWindowClick(int channel) {
+  for (const TChannel& c : channels_)
+    c.Panel->SetSkinSection(c.Number == channel ? L"PROGRESSV" : L"PANEL_LOW");
+}
+
+void TmainForm::VideoWindowDblClick(int channel) {
+  TVideoWindow* video = channels_[channel - 1].VideoWindow;
+  video->SetFullScreen(!video->FullScreen());
+}
+
+const TChannel* TmainForm::PopupChannel() const {
+  TComponent* pane = PopupMenu->PopupComponent();
+  if (!pane) return nullptr;
+  for (const TChannel& c : channels_)
+    if (pane->Name() == c.VideoWindow->Name()) return &c;
+  return nullptr;
+}
+
+void TmainForm::PopupMenuPopup(TComponent*) {
+  if (const TChannel* channel = PopupChannel())
+    spshuxing->SetEnabled(channel->FilterGraph->Active());
+}
+
+void TmainForm::N1Click(TComponent*) {
+  const TChannel* channel = PopupChannel();
+  if (!channel) return;
+  TFilterGraph* graph = channel->VideoWindow->FilterGraph();
+  if (!graph) return;
+  graph->Stop();
+  graph->SetActive(false);
+}
+
+void TmainForm::spshuxingClick(TComponent*) {
+  const TChannel* channel = PopupChannel();
+  if (!channel) return;
+  platform::ComPtr<IBaseFilter> device = Query<IBaseFilter>(channel->Filter);
+  (void)OpenFilterPropertyPages(Handle(), device.Get(), pkFilterPages);  // the frame reports itself
+}
+
+void TmainForm::playBtnClick(TComponent*) {
+  try {
+    for (const TChannel& c : channels_) {
+      const int device = optionForm->DeviceBox(c.Number)->ItemIndex();
+      if (device == -1) continue;
+      c.FilterGraph->ResetGraph();
+      c.ASFWriter->SetFilterGraph(nullptr);
+      c.FilterGraph->SetActive(false);
+      c.Filter->BaseFilter().AssignMoniker(optionForm->devEnum->FilterMoniker(device).Get());
+      c.FilterGraph->SetActive(true);
+      auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
+      auto source = Query<IBaseFilter>(c.Filter);
+      // Channel 2 shows whatever format the camera and renderer agree on.
+      platform::ComPtr<IBaseFilter> grabber;
+      if (c.Number != 2) grabber = Query<IBaseFilter>(c.SampleGrabber);
+      auto sink = Query<IBaseFilter>(c.VideoWindow);
+      CheckMediaResult(builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(),
+                                             grabber.Get(), sink.Get()));
+      c.FilterGraph->Play();
+      recBtn->SetCaption(kStartRecording);
+    }
+  } catch (...) {
+    Application->ShowMessageBox(L"开启摄像头时发生错误，请检查摄像头是否已被其他程序开启。", L"",
+                                MB_OK);
+  }
+}
+
+void TmainForm::recBtnClick(TComponent*) {
+  if (recBtn->Caption() == kStopRecording) {
+    StopAllChannels();
+    recBtn->SetCaption(kStartRecording);
+    return;
+  }
+  CreateChannelFolders(savePath);
+  for (const TChannel& c : channels_) {
+    if (!c.FilterGraph->Active()) continue;
+    c.FilterGraph->ResetGraph();
+    c.FilterGraph->SetActive(false);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
+    c.ASFWriter->SetFilterGraph(c.FilterGraph);
+    c.FilterGraph->SetActive(true);
+    auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
+    auto source = Query<IBaseFilter>(c.Filter);
+    auto writer = Query<IBaseFilter>(c.ASFWriter);
+    auto video = Query<IBaseFilter>(c.VideoWindow);
+    CheckMediaResult(
+        builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
+    CheckMediaResult(
+        builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
+    c.FilterGraph->Play();
+    if (c.Number == 1) {
+      ShowRecordingMark(L"●");
+      recBtn->SetCaption(kStopRecording);
+    }
+  }
+}
+
+void TmainForm::StopAllChannels() {
+  for (const TChannel& c : channels_) {
+    if (!c.FilterGraph->Active()) continue;
+    c.FilterGraph->Stop();
+    c.FilterGraph->SetActive(false);
+    c.ASFWriter->SetFilterGraph(nullptr);
+  }
+}
+
+void TmainForm::ShowRecordingMark(const std::wstring& text) {
+  if (text.empty()) return;
+  TVMRBitmap mark(VideoWindow1);
+  mark.CreateBlankBitmap(VideoWindow1->Width(), VideoWindow1->Height(), pf24bit, 0xC0C0C0);
+  mark.SetSourceRect(mark.OverlayCanvas().ClipRect());
+  mark.SetOverlayOptions(mark.OverlayOptions() | OverlayOption(ooColorKey));
+  mark.SetKeyColor(0xC0C0C0);
+  TCanvas& canvas = mark.OverlayCanvas();
+  canvas.Brush().SetColor(0xC0C0C0);
+  canvas.Font().SetColor(clRed);
+  canvas.Font().SetStyle(fsBold);
+  canvas.Font().SetSize(18);
+  canvas.Font().SetName(L"宋体");
+  canvas.TextOut(0, 0, text);
+  // The mixer keeps its own copy: the mark stays after `mark` is gone.
+  mark.PlaceOverlay(0.0f, 0.0f, 1.0f, 1.0f, 0.5f, false);
+}
+
+void TmainForm::sBitBtn2Click(TComponent*) { OpenFolder(savePath + L"\\录像\\"); }
+
+void TmainForm::OpenFolder(const std::wstring& folder) {
+  // The shell's answer is not examined: a folder that will not open says so itself.
+  (void)ShellExecuteW(Handle(), L"open", folder.c_str(), nullptr, L"_blank", SW_SHOWMAXIMIZED);
+}
+
+void TmainForm::sBitBtn3Click(TComponent*) { (void)optionForm->ShowModal(); }
+
+void TmainForm::topcbxClick(TComponent*) {
+  SetFormStyle(topcbx->Checked() ? fsStayOnTop : fsNormal);
+  AssertTopmost();
+  OpenSettings().WriteBool(kSettingsSection, L"ontop", topcbx->Checked());
+}
+
+void TmainForm::TrayIcon1Click(TComponent*) { TrayIcon1->RestoreMainWindow(); }
+
+void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
+  optionForm->devEnum.reset();
+  for (const TChannel& c : channels_) {
+    if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
+    c.FilterGraph->ResetGraph();
+    c.FilterGraph->SetActive(false);
+  }
+  canClose = true;
+}
+
+void TmainForm::Timer1Timer(TComponent*) { TrimWorkingSet(); }
+
+void TmainForm::Timer3Timer(TComponent*) {
+  if (!autoStarted_) {
+    autoStarted_ = true;  // set first: the timer starts monitoring once, whatever happens
+    playBtnClick(nullptr);
+  }
+  if (!optionForm->autoCbx->Checked()) return;
+  try {
+    const std::uint32_t idle = IdleSeconds(IdleClock.TickCount(), IdleClock.LastInputTick());
+    if (idle > kIdleThresholdSeconds && !idleShown_) {
+      SetWindowState(wsMaximized);
+      TrayIcon1->RestoreMainWindow();
+      idleShown_ = true;
+    } else if (idle <= kIdleThresholdSeconds && idleShown_) {
+      SetWindowState(wsNormal);
+      idleShown_ = false;
+    }
+  } catch (...) {
+    // The watch tries again at the next tick; nobody is there to read a message.
+  }
+}

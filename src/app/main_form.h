@@ -1,26 +1,119 @@
 #pragma once
-// The main window: four live panes beside a column of buttons.
+// The main window: four live panes (the channels) beside a column of
+// buttons, the housekeeping timers and the tray icon.
+#include <array>
+#include <string>
+
+#include "app/housekeeping.h"
 #include "classlib/form.h"
+#include "classlib/menus.h"
+#include "classlib/std_controls.h"
 #include "classlib/timer.h"
+#include "media/asf_writer.h"
+#include "media/filter.h"
+#include "media/filter_graph.h"
+#include "media/sample_grabber.h"
+#include "media/video_window.h"
+#include "skin/skin_manager.h"
+#include "tray/tray_icon.h"
+
+// The components of one monitoring slot, which share its number.
+struct TChannel {
+  int Number;
+  TPanel* Panel;
+  TVideoWindow* VideoWindow;
+  TFilterGraph* FilterGraph;
+  TFilter* Filter;
+  TSampleGrabber* SampleGrabber;
+  TASFWriter* ASFWriter;
+};
 
 class TmainForm : public TForm {
 public:
   explicit TmainForm(TComponent* owner);
 
+  TSkinManager* SkinManager1;
+  TSkinProvider* SkinProvider1;
+  TPanel* sPanel1;
+  TSpeedButton* playBtn;
+  TSpeedButton* recBtn;
+  TBitBtn* sBitBtn2;
+  TBitBtn* sBitBtn3;
+  TCheckBox* topcbx;
+  TPanel* sPanel2;
+  TPanel* vPanel1;
+  TPanel* vPanel2;
+  TPanel* vPanel3;
+  TPanel* vPanel4;
+  TVideoWindow* VideoWindow1;
+  TVideoWindow* VideoWindow2;
+  TVideoWindow* VideoWindow3;
+  TVideoWindow* VideoWindow4;
+  TFilterGraph* FilterGraph1;
+  TFilterGraph* FilterGraph2;
+  TFilterGraph* FilterGraph3;
+  TFilterGraph* FilterGraph4;
+  TFilter* Filter1;
+  TFilter* Filter2;
+  TFilter* Filter3;
+  TFilter* Filter4;
+  TSampleGrabber* SampleGrabber1;
+  TSampleGrabber* SampleGrabber2;
+  TSampleGrabber* SampleGrabber3;
+  TSampleGrabber* SampleGrabber4;
+  TASFWriter* ASFWriter1;
+  TASFWriter* ASFWriter2;
+  TASFWriter* ASFWriter3;
+  TASFWriter* ASFWriter4;
+  TPopupMenu* PopupMenu;
+  TMenuItem* N1;
+  TMenuItem* spshuxing;
   TTimer* Timer1;
   TTimer* Timer3;
+  TTrayIcon* TrayIcon1;
 
+  const TChannel& Channel(int number) const { return channels_.at(number - 1); }
+
+  // Window.
   void FormCreate(TComponent* sender);
+  void FormResize(TComponent* sender);
+  void FormCloseQuery(TComponent* sender, bool& canClose);
+  // Panes.
+  void VideoWindowClick(int channel);
+  void VideoWindowDblClick(int channel);
+  void PopupMenuPopup(TComponent* sender);
+  void N1Click(TComponent* sender);
+  void spshuxingClick(TComponent* sender);
+  // Buttons.
+  void playBtnClick(TComponent* sender);
+  void recBtnClick(TComponent* sender);
+  void sBitBtn2Click(TComponent* sender);
+  void sBitBtn3Click(TComponent* sender);
+  void topcbxClick(TComponent* sender);
+  void TrayIcon1Click(TComponent* sender);
+  // Timers.
   void Timer1Timer(TComponent* sender);
   void Timer3Timer(TComponent* sender);
 
-  // The state of 总在最前; setting it applies the window order and writes
-  // "ontop" (the box's click handler).
-  bool StayOnTop() const { return stayOnTop_; }
-  void SetStayOnTop(bool value);
+  void StopAllChannels();
+  void ShowRecordingMark(const std::wstring& text);
+  void OpenFolder(const std::wstring& folder);
+
+  bool AutoStarted() const { return autoStarted_; }
+  bool IdleShown() const { return idleShown_; }
+  // Where the idle watch reads the time.
+  TIdleClock IdleClock = SystemIdleClock();
 
 private:
-  bool stayOnTop_ = false;
+  void BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors);
+  // The channel whose pane opened the popup menu, or null.
+  const TChannel* PopupChannel() const;
+  // Applies the stay-on-top state to the window's position in the z-order.
+  void AssertTopmost();
+
+  std::array<TChannel, 4> channels_{};
+  bool autoStarted_ = false;
+  bool idleShown_ = false;
 };
 
 extern TmainForm* mainForm;

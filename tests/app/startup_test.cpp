@@ -1,6 +1,6 @@
 #include <doctest/doctest.h>
 
-#include "app/main_form.h"
+#include "app_fixture.h"
 #include "app/splash.h"
 #include "classlib/application.h"
 #include "classlib/exceptions.h"
@@ -8,38 +8,6 @@
 #include "options/settings.h"
 #include "test_support.h"
 
-namespace {
-// The settings file of this test executable, replaced for one test.
-struct SettingsFile {
-  explicit SettingsFile(const std::string& content) {
-    Clear();
-    if (!content.empty()) WriteFileBytes(SettingsFileName(), content);
-  }
-  ~SettingsFile() { Clear(); }
-  static void Clear() {
-    SetFileAttributesW(SettingsFileName().c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(SettingsFileName().c_str());
-  }
-  static std::string Content() { return ReadFileBytes(SettingsFileName()); }
-};
-
-// Creates the main window as the program does and destroys it afterwards.
-struct MainWindow {
-  MainWindow() {
-    RecordedBoxes().clear();
-    form = TForm::Create<TmainForm>(Application);
-  }
-  ~MainWindow() { form->Free(); }
-  TmainForm* form;
-};
-
-std::string Ansi(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string result(size - 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
-  return result;
-}
-}  // namespace
 
 TEST_CASE("standard error box text") {
   CHECK(ErrorBoxText(L"Unable to write to C:\\a.ini") == L"Unable to write to C:\\a.ini.");
@@ -73,14 +41,14 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
 
   SUBCASE("no settings file: defaults, the tree beside the executable, no write") {
     SettingsFile settings("");
-    MainWindow window;
+    ProgramWindows window;
     CHECK(appPath == ExtractFilePath(ExeName()));
     CHECK(appPath.back() == L'\\');
     CHECK(savePath == appPath);
     CHECK(DirectoryExists(appPath + L"\\录像\\"));
     CHECK(DirectoryExists(appPath + L"\\截屏\\"));
-    CHECK_FALSE(window.form->StayOnTop());
-    CHECK(window.form->Timer3->Enabled());
+    CHECK_FALSE(window.main()->topcbx->Checked());
+    CHECK(window.main()->Timer3->Enabled());
     CHECK(RecordedBoxes().empty());
     CHECK(SettingsFile::Content().empty());
   }
@@ -88,7 +56,7 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
   SUBCASE("a stored path is used as it stands, its folders made") {
     const std::wstring store = root + L"\\存储";
     SettingsFile settings("[comm]\r\npath=" + Ansi(store) + "\r\n");
-    MainWindow window;
+    ProgramWindows window;
     CHECK(savePath == store);
     CHECK(DirectoryExists(store));
     CHECK(DirectoryExists(store + L"\\录像\\"));
@@ -99,11 +67,11 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
   SUBCASE("a path whose parent is missing: nothing made, no message") {
     const std::wstring store = root + L"\\missing\\store";
     SettingsFile settings("[comm]\r\npath=" + Ansi(store) + "\r\n");
-    MainWindow window;
+    ProgramWindows window;
     CHECK(savePath == store);
     CHECK_FALSE(DirectoryExists(root + L"\\missing"));
     CHECK(RecordedBoxes().empty());
-    CHECK(window.form->Timer3->Enabled());
+    CHECK(window.main()->Timer3->Enabled());
   }
 
   SUBCASE("an empty path puts the folders below the root of the current drive") {
@@ -117,7 +85,7 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
     const bool hadRecordings = DirectoryExists(driveRoot + L"录像");
     {
       SettingsFile settings("[comm]\r\npath=\r\n");
-      MainWindow window;
+      ProgramWindows window;
       CHECK(savePath.empty());
       CHECK(DirectoryExists(L"\\录像\\"));
       CHECK(DirectoryExists(L"\\截屏\\"));
@@ -133,16 +101,17 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
   SUBCASE("a stored true ontop is written again; false or absent is not") {
     {
       SettingsFile settings("[comm]\r\nontop=$1\r\npath=" + Ansi(root) + "\r\n");
-      MainWindow window;
-      CHECK(window.form->StayOnTop());
-      CHECK(window.form->FormStyle() == fsStayOnTop);
+      ProgramWindows window;
+      CHECK(window.main()->topcbx->Checked());
+      CHECK(window.main()->FormStyle() == fsStayOnTop);
+      CHECK((GetWindowLongPtrW(window.main()->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
       CHECK(SettingsFile::Content().find("ontop=1") != std::string::npos);
     }
     {
       SettingsFile settings("[comm]\r\nontop=0\r\npath=" + Ansi(root) + "\r\n");
       const std::string before = SettingsFile::Content();
-      MainWindow window;
-      CHECK_FALSE(window.form->StayOnTop());
+      ProgramWindows window;
+      CHECK_FALSE(window.main()->topcbx->Checked());
       CHECK(SettingsFile::Content() == before);
     }
   }
@@ -155,14 +124,14 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
     HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     REQUIRE(holder != INVALID_HANDLE_VALUE);
-    MainWindow window;
+    ProgramWindows window;
     CloseHandle(holder);
     REQUIRE(RecordedBoxes().size() == 1);
     CHECK(RecordedBoxes()[0].text == L"Unable to write to " + SettingsFileName() + L".");
     CHECK(RecordedBoxes()[0].caption == L"摄像头监控");
-    CHECK(window.form->HandleAllocated() == false);  // the window is still there to be shown
+    CHECK(window.main()->topcbx->Checked());            // the box keeps its new state
     CHECK_FALSE(DirectoryExists(store));               // folder creation skipped
-    CHECK_FALSE(window.form->Timer3->Enabled());       // monitoring will not start by itself
+    CHECK_FALSE(window.main()->Timer3->Enabled());       // monitoring will not start by itself
   }
   RemoveTree(root);
 }

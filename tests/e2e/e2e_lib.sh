@@ -74,10 +74,11 @@ brightness() { convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace gray -format
 
 settings_value() { sed -n "s/^$1=//p" "$SETTINGS" 2>/dev/null | tr -d '\r'; }
 
-# Screen centre of a child window found by its text (a button's caption).
+# Screen centre of a child window found by its text (a button's caption),
+# in the main window or the window captioned $2.
 child_centre() {
   local line
-  line=$(probe child "$CAPTION" "$1") || fail "no control \"$1\" in the main window"
+  line=$(probe child "${2:-$CAPTION}" "$1") || fail "no control \"$1\" in \"${2:-$CAPTION}\""
   read -r x y w h <<<"$line"
   echo "$((x + w / 2)) $((y + h / 2))"
 }
@@ -111,18 +112,60 @@ pane_brightness() {
   brightness "$1" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2))
 }
 
-# Whether pane N differs between two screenshots (a live picture moves).
-pane_changed() {
-  read -r x y w h <<<"$(pane_rect "$3")"
-  local geometry="$((w / 2))x$((h / 2))+$((x + w / 4))+$((y + h / 4))"
-  local a=$APPDIR/.crop_a.png b=$APPDIR/.crop_b.png diff
+# Whether a screen rectangle differs between two screenshots.
+region_changed() {
+  local geometry="$5x$6+$3+$4" a=$APPDIR/.crop_a.png b=$APPDIR/.crop_b.png diff
   convert "$1" -crop "$geometry" +repage "$a"
   convert "$2" -crop "$geometry" +repage "$b"
   diff=$(compare -metric AE "$a" "$b" null: 2>&1 || true)
   [ "${diff%% *}" -gt 50 ] 2>/dev/null
 }
 
+# Whether pane N differs between two screenshots (a live picture moves).
+pane_changed() {
+  read -r x y w h <<<"$(pane_rect "$3")"
+  region_changed "$1" "$2" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2))
+}
+
+# Whether an arithmetic condition on decimal numbers holds.
+holds() { awk "BEGIN { exit !($1) }"; }
+
 cameras() { "$WINE" "$BIN/testcam.exe" "$@" >/dev/null 2>&1 || fail "testcam.exe $* failed"; }
+
+# Waits until every listed pane shows a live, moving picture.
+wait_live() {
+  local deadline=$((SECONDS + ${LIVE_TIMEOUT:-20})) a=$APPDIR/live_a.png b=$APPDIR/live_b.png n ok
+  while :; do
+    screenshot "$a"; sleep 0.5; screenshot "$b"
+    ok=1
+    for n in "$@"; do
+      if ! pane_changed "$a" "$b" "$n" || holds "$(pane_brightness "$b" "$n") < 0.05"; then ok=0; fi
+    done
+    [ $ok = 1 ] && return 0
+    [ $SECONDS -lt $deadline ] || fail "panes $* are not live"
+  done
+}
+
+# A pane is black: dark and not moving.
+pane_black() {
+  local a=$APPDIR/black_a.png b=$APPDIR/black_b.png
+  screenshot "$a"; sleep 0.5; screenshot "$b"
+  ! pane_changed "$a" "$b" "$1" && holds "$(pane_brightness "$b" "$1") < 0.05"
+}
+
+# Judges a recording with ffprobe/ffmpeg: one MJPEG stream of 640x480, a
+# duration near the expected seconds, every frame decodable.
+judge_recording() {
+  local file=$1 seconds=$2 info duration
+  [ -s "$file" ] || fail "no recording $file"
+  info=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$file") ||
+    fail "ffprobe cannot read $file"
+  [ "$info" = "mjpeg,640,480" ] || fail "$file holds \"$info\", not one 640x480 MJPEG stream"
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file")
+  holds "$duration > $seconds * 0.8 && $duration < $seconds * 1.4" ||
+    fail "$file lasts $duration s, expected about $seconds s"
+  ffmpeg -v error -xerror -i "$file" -f null - 2>"$APPDIR/decode.log" || fail "ffmpeg cannot decode $file: $(head -3 "$APPDIR/decode.log")"
+}
 
 # Waits until the condition command succeeds, or fails the scenario.
 wait_until() {

@@ -103,7 +103,9 @@ int Usage() {
                "       probe gone CAPTION TIMEOUT_MS     waits until no such window is visible\n"
                "       probe text CAPTION [TIMEOUT_MS]   the static texts of a dialog (message box)\n"
                "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n"
-               "       probe child CAPTION TEXT          screen rect of a child window by its text\n");
+               "       probe child CAPTION TEXT          screen rect of a child window by its text\n"
+               "       probe minimize CAPTION            what the window's minimise box does\n"
+               "       probe tray                        screen rect of the taskbar's notification area\n");
   return 2;
 }
 
@@ -114,6 +116,15 @@ int main() {
   // The wide command line: captions are Chinese whatever the code page.
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc == 2 && std::wstring(argv[1]) == L"tray") {
+    // Wine's taskbar puts the notification icons at its right end.
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (!taskbar) return 1;
+    RECT r;
+    GetWindowRect(taskbar, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+  }
   if (argc < 3) return Usage();
   const std::wstring command = argv[1];
   const std::wstring caption = argv[2];
@@ -143,6 +154,8 @@ int main() {
                 GetForegroundWindow() == hwnd ? 1 : 0);
   } else if (command == L"text") {
     std::printf("%s\n", Utf8(DialogText(hwnd)).c_str());
+  } else if (command == L"minimize") {
+    PostMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   } else if (command == L"child" && argc > 3) {
     struct Search {
       std::wstring text;

@@ -1,0 +1,67 @@
+#include <doctest/doctest.h>
+
+#include "app_fixture.h"
+#include "classlib/application.h"
+
+TEST_CASE("options dialog: layout, settings and 确定") {
+  const std::wstring root = MakeTempFolder(L"opt");
+  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\nauto=0\r\n");
+  ProgramWindows windows;
+  ToptionForm* dialog = optionForm;
+
+  CHECK(dialog->Caption() == L"设置");
+  CHECK(dialog->ClientWidth() == 405);
+  CHECK(dialog->ClientHeight() == 257);
+  CHECK(dialog->DirectoryEdit->Text() == root);
+  CHECK_FALSE(dialog->autoCbx->Checked());
+  CHECK(dialog->autoCbx->Caption() == L"根据鼠标键盘动作自动隐藏窗口");
+  for (int channel = 1; channel <= 4; ++channel) CHECK_FALSE(dialog->DeviceBox(channel)->Enabled());
+
+  SUBCASE("the path takes at most 255 characters") {
+    dialog->DirectoryEdit->SetText(std::wstring(300, L'p'));
+    CHECK(dialog->DirectoryEdit->Text() == std::wstring(255, L'p'));
+  }
+  SUBCASE("确定 writes the path as it stands and the flag, then closes") {
+    dialog->DirectoryEdit->SetText(L"");
+    dialog->autoCbx->SetChecked(true);
+    TTimer confirm(nullptr);
+    confirm.SetInterval(50);
+    confirm.OnTimer = [&](TComponent*) {
+      confirm.SetEnabled(false);
+      dialog->sBitBtn2->Click();
+    };
+    dialog->ShowModal();
+    CHECK_FALSE(dialog->Visible());
+    const std::string content = SettingsFile::Content();
+    CHECK(content.find("path=\r\n") != std::string::npos);
+    CHECK(content.find("auto=1") != std::string::npos);
+    CHECK(savePath == root);  // the new path waits for the next start
+  }
+  SUBCASE("a failed write keeps the dialog open and skips the flag") {
+    HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    dialog->autoCbx->SetChecked(true);
+    bool stillOpen = false;
+    TTimer confirm(nullptr);
+    confirm.SetInterval(50);
+    confirm.OnTimer = [&](TComponent*) {
+      confirm.SetEnabled(false);
+      RecordedBoxes().clear();
+      try {
+        dialog->sBitBtn2->Click();
+      } catch (...) {
+        Application->HandleException(dialog);  // as the button's window procedure does
+      }
+      stillOpen = dialog->Visible();
+      CloseHandle(holder);
+      dialog->Close();
+    };
+    dialog->ShowModal();
+    CHECK(stillOpen);
+    REQUIRE(RecordedBoxes().size() == 1);
+    CHECK(RecordedBoxes()[0].text == L"Unable to write to " + SettingsFileName() + L".");
+    CHECK(SettingsFile::Content().find("auto=0") != std::string::npos);
+  }
+  RemoveTree(root);
+}

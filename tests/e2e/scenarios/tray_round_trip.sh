@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Minimising hides the window and its taskbar button into the notification
+# area; a click on the tray icon brings it back in front.
+. "$(dirname "$0")/../e2e_lib.sh"
+new_app_dir
+cameras register 1
+start_program
+wait_main_window
+wait_live 1
+
+probe minimize "$CAPTION"
+probe gone "$CAPTION" 10000 || fail "the window did not go to the tray"
+screenshot "$APPDIR/in_tray.png"
+read -r tx ty tw th <<<"$(probe tray)" || fail "no taskbar"
+# Ours is the only icon: the rightmost of the notification area.
+click $((tx + tw - 10)) $((ty + th / 2))
+probe rect "$CAPTION" 10000 >/dev/null || fail "a click on the tray icon did not bring the window back"
+probe state "$CAPTION" | grep -q 'iconic=0' || fail "the window came back minimised"
+wait_main_window
+wait_live 1
+close_front_window
+wait_exit 30
+[ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
+pass "to the tray and back"
