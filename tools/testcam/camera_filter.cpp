@@ -1,0 +1,300 @@
+#include "camera_filter.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "enumerators.h"
+#include "testcam_ids.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace testcam {
+
+namespace {
+std::wstring ReadText(IPropertyBag* bag, const wchar_t* name) {
+  VARIANT value;
+  VariantInit(&value);
+  std::wstring text;
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR && value.bstrVal)
+    text = value.bstrVal;
+  (void)VariantClear(&value);  // only frees what Read gave
+  return text;
+}
+
+LONG ReadNumber(IPropertyBag* bag, const wchar_t* name, LONG fallback) {
+  VARIANT value;
+  VariantInit(&value);
+  LONG number = fallback;
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) &&
+      SUCCEEDED(VariantChangeType(&value, &value, 0, VT_I4)))
+    number = value.lVal;
+  (void)VariantClear(&value);  // only frees what Read gave
+  return number;
+}
+}  // namespace
+
+HRESULT CameraFilter::Create(REFIID iid, void** object) {
+  ComPtr<IBaseFilter> filter(new CameraFilter);
+  return filter->QueryInterface(iid, object);
+}
+
+CameraFilter::CameraFilter()
+    : capture_(std::make_unique<CameraPin>(*this, PIN_CATEGORY_CAPTURE, L"Capture")),
+      preview_(std::make_unique<CameraPin>(*this, PIN_CATEGORY_PREVIEW, L"Preview")) {}
+
+// The pins' threads end before the pins go: a graph may let go of a filter
+// it never stopped.
+CameraFilter::~CameraFilter() { StopPins(); }
+
+STDMETHODIMP CameraFilter::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPersist) ||
+      IsEqualIID(iid, IID_IMediaFilter) || IsEqualIID(iid, IID_IBaseFilter))
+    *object = static_cast<IBaseFilter*>(this);
+  else if (IsEqualIID(iid, IID_IAMFilterMiscFlags))
+    *object = static_cast<IAMFilterMiscFlags*>(this);
+  else if (IsEqualIID(iid, IID_IPersistPropertyBag))
+    *object = static_cast<IPersistPropertyBag*>(this);
+  else if (IsEqualIID(iid, IID_ISpecifyPropertyPages))
+    *object = static_cast<ISpecifyPropertyPages*>(this);
+  else if (IsEqualIID(iid, IID_ITestCameraInfo))
+    *object = static_cast<ITestCameraInfo*>(this);
+  else {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CameraFilter::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) CameraFilter::Release() {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP CameraFilter::GetClassID(CLSID* clsid) {
+  if (!clsid) return E_POINTER;
+  *clsid = CLSID_TestCamera;
+  return S_OK;
+}
+
+bool CameraFilter::IsStopped() {
+  std::lock_guard<std::mutex> hold(dataLock_);
+  return state_ == State_Stopped;
+}
+
+std::wstring CameraFilter::DeviceName() {
+  std::lock_guard<std::mutex> hold(dataLock_);
+  return deviceName_;
+}
+
+HRESULT CameraFilter::CheckNotBusy() const {
+  if (device_ == 0) return S_OK;
+  DWORD busy = 0;
+  DWORD size = sizeof(busy);
+  const LSTATUS status = RegGetValueW(HKEY_CLASSES_ROOT, InstanceKey(device_).c_str(), kBusyValue,
+                                      RRF_RT_REG_DWORD, nullptr, &busy, &size);
+  // The error a capture driver reports when another program holds the camera.
+  return status == ERROR_SUCCESS && busy != 0 ? HRESULT_FROM_WIN32(ERROR_BUSY) : S_OK;
+}
+
+HRESULT CameraFilter::StartPins() {
+  HRESULT hr = CheckNotBusy();
+  if (SUCCEEDED(hr)) hr = capture_->StartStreaming();
+  if (SUCCEEDED(hr)) hr = preview_->StartStreaming();
+  if (FAILED(hr)) StopPins();
+  return hr;
+}
+
+void CameraFilter::StopPins() {
+  capture_->StopStreaming();
+  preview_->StopStreaming();
+}
+
+void CameraFilter::WakePins() {
+  capture_->Wake();
+  preview_->Wake();
+}
+
+STDMETHODIMP CameraFilter::Stop() {
+  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    if (state_ == State_Stopped) return S_OK;
+    state_ = State_Stopped;
+  }
+  StopPins();
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::Pause() {
+  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  if (IsStopped()) {
+    const HRESULT hr = StartPins();
+    if (FAILED(hr)) return hr;
+  }
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    state_ = State_Paused;
+  }
+  WakePins();
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
+  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  if (IsStopped()) {
+    const HRESULT hr = StartPins();
+    if (FAILED(hr)) return hr;
+  }
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    state_ = State_Running;
+    start_ = start;
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    runCounter_ = counter.QuadPart;
+  }
+  WakePins();
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::GetState(DWORD, FILTER_STATE* state) {
+  if (!state) return E_POINTER;
+  std::lock_guard<std::mutex> hold(dataLock_);
+  *state = state_;
+  // A live source has nothing to cue while paused.
+  return state_ == State_Paused ? VFW_S_CANT_CUE : S_OK;
+}
+
+STDMETHODIMP CameraFilter::SetSyncSource(IReferenceClock* clock) {
+  std::lock_guard<std::mutex> hold(dataLock_);
+  clock_ = clock;
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::GetSyncSource(IReferenceClock** clock) {
+  if (!clock) return E_POINTER;
+  std::lock_guard<std::mutex> hold(dataLock_);
+  ComPtr<IReferenceClock> copy = clock_;
+  *clock = copy.Detach();
+  return S_OK;
+}
+
+CameraFilter::StreamTime CameraFilter::Now() {
+  ComPtr<IReferenceClock> clock;
+  REFERENCE_TIME start;
+  LONGLONG runCounter;
+  StreamTime time;
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    time.running = state_ == State_Running;
+    clock = clock_;
+    start = start_;
+    runCounter = runCounter_;
+  }
+  if (!time.running) return time;
+  REFERENCE_TIME now = 0;
+  if (clock && SUCCEEDED(clock->GetTime(&now))) {
+    time.fromClock = true;
+    time.now = now - start;
+    return time;
+  }
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  time.now = (counter.QuadPart - runCounter) * 10000000 / frequency.QuadPart;
+  return time;
+}
+
+STDMETHODIMP CameraFilter::EnumPins(IEnumPins** pins) {
+  if (!pins) return E_POINTER;
+  std::vector<ComPtr<IPin>> list{capture_.get(), preview_.get()};
+  ComPtr<IEnumPins> enumerator(new PinEnumerator(std::move(list)));
+  *pins = enumerator.Detach();
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::FindPin(LPCWSTR id, IPin** pin) {
+  if (!id || !pin) return E_POINTER;
+  ComPtr<IPin> found;
+  for (CameraPin* candidate : {capture_.get(), preview_.get()})
+    if (candidate->Name() == id) found = candidate;
+  *pin = found.Detach();
+  return *pin ? S_OK : VFW_E_NOT_FOUND;
+}
+
+STDMETHODIMP CameraFilter::QueryFilterInfo(FILTER_INFO* info) {
+  if (!info) return E_POINTER;
+  std::lock_guard<std::mutex> hold(dataLock_);
+  lstrcpynW(info->achName, graphName_.c_str(), MAX_FILTER_NAME);
+  ComPtr<IFilterGraph> graph(graph_);
+  info->pGraph = graph.Detach();
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  std::lock_guard<std::mutex> hold(dataLock_);
+  graph_ = graph;
+  graphName_ = name ? name : L"";
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
+
+STDMETHODIMP_(ULONG) CameraFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
+
+STDMETHODIMP CameraFilter::InitNew() { return S_OK; }
+
+STDMETHODIMP CameraFilter::Load(IPropertyBag* bag, IErrorLog*) {
+  if (!bag) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  if (!IsStopped()) return VFW_E_NOT_STOPPED;
+  const std::wstring name = ReadText(bag, L"FriendlyName");
+  const int device = DeviceFromPath(ReadText(bag, kDevicePathValue));
+  VideoFormat format;
+  format.width = ReadNumber(bag, kWidthValue, kDefaultWidth);
+  format.height = ReadNumber(bag, kHeightValue, kDefaultHeight);
+  const LONG rate = ReadNumber(bag, kFrameRateValue, kDefaultFrameRate);
+  format.frameDuration = rate > 0 ? 10000000 / rate : 0;
+  if (!ParseVideoType(MakeVideoType(format).get(), &format)) return E_INVALIDARG;
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    if (!name.empty()) deviceName_ = name;
+    device_ = device;
+  }
+  capture_->SetDefaultFormat(format);
+  preview_->SetDefaultFormat(format);
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::Save(IPropertyBag*, BOOL, BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP CameraFilter::GetPages(CAUUID* pages) {
+  if (!pages) return E_POINTER;
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (!pages->pElems) {
+    pages->cElems = 0;
+    return E_OUTOFMEMORY;
+  }
+  pages->cElems = 1;
+  pages->pElems[0] = CLSID_TestCameraPage;
+  return S_OK;
+}
+
+STDMETHODIMP CameraFilter::GetDescription(wchar_t* text, UINT capacity) {
+  if (!text || capacity == 0) return E_POINTER;
+  const VideoFormat format = capture_->CurrentFormat();
+  wchar_t details[160];
+  std::swprintf(details, 160, L"%ld \u00d7 %ld, %.4g frames per second", format.width,
+                format.height, 10000000.0 / format.frameDuration);
+  const std::wstring description = DeviceName() + L"\r\n" + details;
+  lstrcpynW(text, description.c_str(), static_cast<int>(capacity));
+  return S_OK;
+}
+
+}  // namespace testcam

@@ -1,0 +1,43 @@
+#pragma once
+// The picture of one stream: scrolling colour bars, a bouncing box and a
+// caption with the device's name, the frame number and the time, drawn with
+// GDI into a bottom-up RGB24 DIB and copied out in the connection's format.
+#include <windows.h>
+
+#include <string>
+
+#include "media_type.h"
+
+namespace testcam {
+
+class TestPattern {
+public:
+  TestPattern(const std::wstring& deviceName, const VideoFormat& format);
+  ~TestPattern();
+  TestPattern(const TestPattern&) = delete;
+  TestPattern& operator=(const TestPattern&) = delete;
+
+  // Draws frame `frame` into `target` (format().ImageSize() bytes).
+  void Render(LONGLONG frame, BYTE* target);
+
+  const VideoFormat& format() const { return format_; }
+
+private:
+  void DrawBars(LONGLONG frame);
+  void DrawBox(LONGLONG frame);
+  void DrawCaption(LONGLONG frame);
+  void CopyRgb24(BYTE* target) const;
+  void CopyYuy2(BYTE* target) const;
+
+  const std::wstring name_;
+  const VideoFormat format_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ oldBitmap_ = nullptr;
+  HFONT font_ = nullptr;
+  HGDIOBJ oldFont_ = nullptr;
+  BYTE* bits_ = nullptr;
+  LONG stride_ = 0;
+};
+
+}  // namespace testcam
