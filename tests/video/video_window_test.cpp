@@ -246,11 +246,17 @@ TEST_CASE("full screen: mouse events carry the cursor's screen position") {
   TVideoWindow& video = *form->Video;
   form->Graph->SetActive(true);
   Play(*form.form);
-  POINT down{-1, -1};
-  video.OnMouseDown = [&](TComponent*, TMouseButton, TShiftState, int x, int y) { down = {x, y}; };
+  POINT down{-1, -1}, cursor{-1, -1};
+  video.OnMouseDown = [&](TComponent*, TMouseButton, TShiftState, int x, int y) {
+    down = {x, y};
+    GetCursorPos(&cursor);
+  };
+  // Away from the message's point, so that the two cannot be confused.
   SetCursorPos(300, 200);
-  POINT cursor;
-  GetCursorPos(&cursor);
+  REQUIRE(PumpUntil([] {
+    POINT p;
+    return GetCursorPos(&p) && (p.x != 5 || p.y != 6);
+  }));
 
   video.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6));
   video.Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 6));
@@ -262,6 +268,7 @@ TEST_CASE("full screen: mouse events carry the cursor's screen position") {
   video.Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 6));
   CHECK(down.x == cursor.x);
   CHECK(down.y == cursor.y);
+  CHECK((down.x != 5 || down.y != 6));
 }
 
 TEST_CASE("full screen: the context menu opens at the cursor or not at all") {
@@ -294,5 +301,20 @@ TEST_CASE("full screen: the context menu opens at the cursor or not at all") {
   shown.clear();
   CHECK(video.Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(video.Handle()), at) == 0);
   CHECK(shown.empty());
+  TPopupMenu::TrackOverride = nullptr;
+}
+
+TEST_CASE("a right click drained from the renderer opens the control's menu") {
+  ShownVideoForm form;
+  TVideoWindow& video = *form->Video;
+  TPopupMenu* menu = new TPopupMenu(form.form);
+  video.SetPopupMenu(menu);
+  int shown = 0;
+  menu->OnPopup = [&](TComponent*) { ++shown; };
+  TPopupMenu::TrackOverride = [](HMENU) { return -1; };
+  // The renderer posts the button messages it gets to the control.
+  PostMessageW(video.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(7, 8));
+  PostMessageW(video.Handle(), WM_RBUTTONUP, 0, MAKELPARAM(7, 8));
+  CHECK(PumpUntil([&] { return shown == 1; }));
   TPopupMenu::TrackOverride = nullptr;
 }
