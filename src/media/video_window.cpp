@@ -404,12 +404,5 @@ void TVideoWindow::WndProc(TMessage& message) {
     return;
   }
   TWinControl::WndProc(message);
-  if (message.Msg == WM_SIZE) {
-    PlaceRenderer();
-  } else if (message.Msg == WM_RBUTTONUP) {
-    // A right click drained from the renderer's window reaches only this
-    // window; the platform's default handling turns it into WM_CONTEXTMENU
-    // here, so the control's menu opens over the live picture too.
-    DefaultHandler(message);
-  }
+  if (message.Msg == WM_SIZE) PlaceRenderer();
 }
