@@ -61,7 +61,7 @@ HRESULT RemoveTestInstances() {
   return S_OK;
 }
 
-HRESULT RegisterDevice(IFilterMapper2* mapper, int device, const DeviceSpec& spec) {
+HRESULT RegisterDevice(IFilterMapper2* mapper, int device, const DeviceSpec& camera) {
   // One video output, as a camera driver's filter declares it.
   REGPINTYPES type{&MEDIATYPE_Video, &GUID_NULL};
   REGFILTERPINS pin{};
@@ -74,15 +74,15 @@ HRESULT RegisterDevice(IFilterMapper2* mapper, int device, const DeviceSpec& spe
   filter.cPins = 1;
   filter.rgPins = &pin;
   const std::wstring instance = InstanceName(device);
-  HRESULT hr = mapper->RegisterFilter(CLSID_TestCamera, spec.name.c_str(), nullptr,
+  HRESULT hr = mapper->RegisterFilter(CLSID_TestCamera, camera.name.c_str(), nullptr,
                                       &CLSID_VideoInputDeviceCategory, instance.c_str(), &filter);
   if (FAILED(hr)) return hr;
   const std::wstring key = InstanceKey(device);
   hr = SetText(HKEY_CLASSES_ROOT, key, kDevicePathValue, DevicePath(device));
-  if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kWidthValue, spec.width);
-  if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kHeightValue, spec.height);
-  if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kFrameRateValue, spec.frameRate);
-  if (SUCCEEDED(hr) && !spec.withClsid)
+  if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kWidthValue, camera.width);
+  if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kHeightValue, camera.height);
+  if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kFrameRateValue, camera.frameRate);
+  if (SUCCEEDED(hr) && !camera.withClsid)
     hr = HRESULT_FROM_WIN32(RegDeleteKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"CLSID"));
   return hr;
 }

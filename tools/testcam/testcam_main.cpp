@@ -82,19 +82,19 @@ int Register(int argc, wchar_t** argv) {
       if (std::swscanf(value, L"%dx%d", &width, &height) != 2 || width < kMinSize ||
           width > kMaxSize || height < kMinSize || height > kMaxSize || width % 2 != 0)
         return Usage();
-      for (DeviceSpec& spec : devices) spec.width = width, spec.height = height;
+      for (DeviceSpec& camera : devices) camera.width = width, camera.height = height;
     } else if (option == L"--rate") {
       int rate = 0;
       if (!ParseInt(value, 1, 120, &rate)) return Usage();
-      for (DeviceSpec& spec : devices) spec.frameRate = rate;
+      for (DeviceSpec& camera : devices) camera.frameRate = rate;
     } else if (ParseInt(value, 1, count, &device)) {
-      DeviceSpec& spec = devices[device - 1];
+      DeviceSpec& camera = devices[device - 1];
       if (option == L"--long-name")
-        spec.name = LongName(device);
+        camera.name = LongName(device);
       else if (option == L"--same-name")
         sameName.push_back(device);
       else if (option == L"--no-clsid")
-        spec.withClsid = false;
+        camera.withClsid = false;
       else
         return Usage();
     } else {
