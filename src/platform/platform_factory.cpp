@@ -5,20 +5,18 @@
 #include "platform/asf_writer_filter.h"
 #include "platform/mixing_renderer.h"
 
-
 namespace platform {
 
 namespace {
 // The program's own pieces, each added by the file that builds it.
 const BuiltInPiece kBuiltInPieces[] = {
-    {nullptr, Replacement::WhenCreationFails, nullptr},
     {&CLSID_VideoMixingRenderer9, Replacement::UnderWine, &CreateMixingRenderer},
     {&CLSID_WMAsfWriter, Replacement::WhenCreationFails, &CreateAsfWriterFilter},
 };
 
 const BuiltInPiece* FindBuiltIn(REFCLSID clsid) {
   for (const BuiltInPiece& piece : kBuiltInPieces)
-    if (piece.clsid && IsEqualCLSID(*piece.clsid, clsid)) return &piece;
+    if (IsEqualCLSID(*piece.clsid, clsid)) return &piece;
   return nullptr;
 }
 }  // namespace

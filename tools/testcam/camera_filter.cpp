@@ -1,5 +1,7 @@
 #include "camera_filter.h"
 
+#include "platform/pin_enumerator.h"
+
 #include <cstring>
 #include <cwchar>
 
@@ -213,9 +215,7 @@ CameraFilter::StreamTime CameraFilter::Now() {
 STDMETHODIMP CameraFilter::EnumPins(IEnumPins** pins) {
   if (!pins) return E_POINTER;
   std::vector<ComPtr<IPin>> list{capture_.get(), preview_.get()};
-  ComPtr<IEnumPins> enumerator(new PinEnumerator(std::move(list)));
-  *pins = enumerator.Detach();
-  return S_OK;
+  return platform::PinEnumerator::Create(std::move(list), pins);
 }
 
 STDMETHODIMP CameraFilter::FindPin(LPCWSTR id, IPin** pin) {

@@ -6,57 +6,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace testcam {
 
-PinEnumerator::PinEnumerator(std::vector<ComPtr<IPin>> pins, ULONG position)
-    : pins_(std::move(pins)), position_(position) {}
-
-STDMETHODIMP PinEnumerator::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumPins)) {
-    *object = static_cast<IEnumPins*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PinEnumerator::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) PinEnumerator::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
-STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
-  if (!pins || (count > 1 && !fetched)) return E_POINTER;
-  ULONG given = 0;
-  while (given < count && position_ < pins_.size()) {
-    ComPtr<IPin> pin = pins_[position_++];
-    pins[given++] = pin.Detach();
-  }
-  if (fetched) *fetched = given;
-  return given == count ? S_OK : S_FALSE;
-}
-
-STDMETHODIMP PinEnumerator::Skip(ULONG count) {
-  const ULONG left = static_cast<ULONG>(pins_.size()) - position_;
-  position_ += std::min(count, left);
-  return count <= left ? S_OK : S_FALSE;
-}
-
-STDMETHODIMP PinEnumerator::Reset() {
-  position_ = 0;
-  return S_OK;
-}
-
-STDMETHODIMP PinEnumerator::Clone(IEnumPins** copy) {
-  if (!copy) return E_POINTER;
-  ComPtr<IEnumPins> clone(new PinEnumerator(pins_, position_));
-  *copy = clone.Detach();
-  return S_OK;
-}
-
 MediaTypeEnumerator::MediaTypeEnumerator(std::vector<MediaType> types, ULONG position)
     : types_(std::move(types)), position_(position) {}
 

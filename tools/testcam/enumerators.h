@@ -1,5 +1,6 @@
 #pragma once
-// Snapshot enumerators for the filter's pins and a pin's media types.
+// A snapshot enumerator for a pin's media types (the filter's pins use the
+// program's platform::PinEnumerator).
 #include <windows.h>
 #include <dshow.h>
 #include <wrl/client.h>
@@ -11,27 +12,6 @@
 #include "media_type.h"
 
 namespace testcam {
-
-class PinEnumerator final : public IEnumPins {
-  // IUnknown, IEnumPins
-public:
-  explicit PinEnumerator(std::vector<Microsoft::WRL::ComPtr<IPin>> pins, ULONG position = 0);
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-
-  STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override;
-  STDMETHODIMP Skip(ULONG count) override;
-  STDMETHODIMP Reset() override;
-  STDMETHODIMP Clone(IEnumPins** copy) override;
-
-private:
-  std::atomic<ULONG> references_{0};
-  LiveObject live_;
-  const std::vector<Microsoft::WRL::ComPtr<IPin>> pins_;
-  ULONG position_;
-};
 
 class MediaTypeEnumerator final : public IEnumMediaTypes {
   // IUnknown, IEnumMediaTypes
