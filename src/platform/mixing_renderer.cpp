@@ -442,6 +442,11 @@ DWORD MixingRenderer::RenderingMode() const {
   return renderingMode_;
 }
 
+REFERENCE_TIME MixingRenderer::StreamStart() const {
+  std::lock_guard lock(mutex_);
+  return start_;
+}
+
 void MixingRenderer::Notify(long code, LONG_PTR first, LONG_PTR second) {
   IMediaEventSink* events = nullptr;
   {

@@ -106,6 +106,9 @@ public:
   std::shared_ptr<RendererWindow> Window() const;
   VideoPresenter& Presenter() { return *presenter_; }
   DWORD RenderingMode() const;
+  // The reference time the graph last ran from: a sample stamped t is due at
+  // StreamStart() + t on the graph's clock.
+  REFERENCE_TIME StreamStart() const;
   void SetClippingWindow(HWND window) { clippingWindow_ = window; }
 
 private:
