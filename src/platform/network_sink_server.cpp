@@ -157,8 +157,13 @@ void WmspServer::ReapFinishedThreads() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     for (auto it = threads_.begin(); it != threads_.end();) {
-      std::lock_guard<std::mutex> clientGuard(it->first->lock);
-      if (it->first->finished) {
+      bool finished;
+      {
+        std::lock_guard<std::mutex> clientGuard(it->first->lock);
+        finished = it->first->finished;
+      }
+      // Erasing may free the client with its lock: never while holding it.
+      if (finished) {
         done.push_back(std::move(it->second));
         it = threads_.erase(it);
       } else {

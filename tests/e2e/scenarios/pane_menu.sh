@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The pane's popup menu: 停止 stops that channel alone, 监控 brings it back.
+# The pane's popup menu: 停止 stops that channel alone, 监控 brings it back;
+# 视频属性 shows the camera's property pages and the panes stay live.
 . "$(dirname "$0")/../e2e_lib.sh"
 new_app_dir
 cameras register 2
@@ -19,7 +20,20 @@ wait_live 2
 read -r mx my <<<"$(monitor_button)"
 click "$mx" "$my"
 wait_live 1 2
+
+sleep 2
+read -r x y <<<"$(pane_centre 1)"
+click "$x" "$y" 3
+sleep 1
+click $((x + 20)) $((y + 30))   # the second item, 视频属性
+PROPERTIES="Filter1 的属性"
+probe rect "$PROPERTIES" 10000 >/dev/null || fail "视频属性 showed no property pages"
+screenshot "$APPDIR/properties.png"
+read -r ox oy <<<"$(child_centre "确定" "$PROPERTIES")"
+click "$ox" "$oy"
+probe gone "$PROPERTIES" 5000 || fail "确定 did not close the property pages"
+wait_live 1 2
 close_front_window
 wait_exit 30
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
-pass "pane stopped and restarted"
+pass "pane stopped and restarted, property pages shown and closed"
