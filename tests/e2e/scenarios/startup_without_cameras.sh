@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up with no camera: the main window opens, the storage tree appears
-# beside the program, nothing is written to the settings, closing ends the
-# program with exit code 0.
+# beside the program, nothing is written to the settings, 录像文件 opens the
+# recordings folder, closing ends the program with exit code 0.
 . "$(dirname "$0")/../e2e_lib.sh"
 new_app_dir
 if [ -f "$BIN/testcam.exe" ]; then "$WINE" "$BIN/testcam.exe" clear >/dev/null 2>&1; fi
@@ -16,7 +16,14 @@ sleep 2  # the first tick of the monitoring timer has passed: still no message b
 probe text "摄像头监控" 0 >/dev/null && fail "a message box appeared without cameras"
 screenshot "$APPDIR/main.png"
 
+read -r bx by <<<"$(child_centre "录像文件")"
+click "$bx" "$by"
+probe rect "录像" 15000 >/dev/null || fail "录像文件 opened no folder window"
+screenshot "$APPDIR/folder.png"
+close_front_window
+probe gone "录像" 10000 || fail "the folder window did not close"
+
 close_front_window
 wait_exit 20
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
-pass "main window shown, storage tree made, clean exit"
+pass "main window shown, storage tree made, recordings folder opened, clean exit"

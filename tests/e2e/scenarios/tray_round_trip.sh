@@ -18,6 +18,7 @@ probe rect "$CAPTION" 10000 >/dev/null || fail "a click on the tray icon did not
 probe state "$CAPTION" | grep -q 'iconic=0' || fail "the window came back minimised"
 wait_main_window
 wait_live 1
+screenshot "$APPDIR/back.png"
 click $((WX + WW - 15)) $((WY + 13))  # the close box of the window's frame
 wait_exit 30
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
