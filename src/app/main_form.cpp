@@ -229,6 +229,11 @@ void TmainForm::AssertTopmost() {
                Height(), 0);
 }
 
+void TmainForm::CreateWnd() {
+  TForm::CreateWnd();
+  FormResize(this);
+}
+
 void TmainForm::FormResize(TComponent*) {
   const int w = sPanel2->Width(), h = sPanel2->Height();
   const int paneWidth = (w - 14) / 2, paneHeight = (h - 14) / 2;
@@ -406,7 +411,10 @@ void TmainForm::Timer3Timer(TComponent*) {
   }
   if (!optionForm->autoCbx->Checked()) return;
   try {
-    const std::uint32_t idle = IdleSeconds(IdleClock.TickCount(), IdleClock.LastInputTick());
+    // The last input first: read the other way round, input arriving in
+    // between would make the idle time wrap to days.
+    const std::uint32_t lastInput = IdleClock.LastInputTick();
+    const std::uint32_t idle = IdleSeconds(IdleClock.TickCount(), lastInput);
     if (idle > kIdleThresholdSeconds && !idleShown_) {
       SetWindowState(wsMaximized);
       TrayIcon1->RestoreMainWindow();

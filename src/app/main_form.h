@@ -104,6 +104,11 @@ public:
   // Where the idle watch reads the time.
   TIdleClock IdleClock = SystemIdleClock();
 
+protected:
+  // The window's first size is a resize too: the panes are laid out for the
+  // client area the window gets, not left at their configured places.
+  void CreateWnd() override;
+
 private:
   void BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors);
   // The channel whose pane opened the popup menu, or null.

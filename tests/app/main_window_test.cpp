@@ -36,6 +36,17 @@ TEST_CASE("pane layout follows the window size") {
   TmainForm* form = windows.main();
   form->Show();
 
+  // The first size the window gets lays the panes out already.
+  const int w0 = form->sPanel2->Width(), h0 = form->sPanel2->Height();
+  for (TPanel* pane : {form->vPanel1, form->vPanel2, form->vPanel3, form->vPanel4}) {
+    CHECK(pane->Width() == (w0 - 14) / 2);
+    CHECK(pane->Height() == (h0 - 14) / 2);
+  }
+  CHECK(form->vPanel2->Left() == w0 / 2 + 3);
+  CHECK(form->vPanel3->Top() == (h0 - 14) / 2 + 9);
+  CHECK(form->vPanel4->Left() == (w0 + 6) / 2);
+  CHECK(form->vPanel4->Top() == (h0 + 4) / 2);
+
   ResizePaneArea(form, 671, 508);
   CHECK(form->vPanel1->Left() == 5);
   CHECK(form->vPanel1->Top() == 5);
@@ -151,6 +162,15 @@ TEST_CASE("idle watch") {
     clock.now = 150001;
     form->Timer3Timer(nullptr);
     CHECK(form->IdleShown());
+  }
+  SUBCASE("input arriving while the watch looks is never unattended") {
+    // Every reading of either clock finds the time a millisecond on, and
+    // the last input at that very moment.
+    std::uint32_t time = 1000000;
+    form->IdleClock = TIdleClock{[&] { return ++time; }, [&] { return ++time; }};
+    form->Timer3Timer(nullptr);
+    CHECK_FALSE(form->IdleShown());
+    CHECK(form->WindowState() == wsNormal);
   }
   SUBCASE("a minimised window comes back maximised and in front") {
     form->SetWindowState(wsMinimized);
