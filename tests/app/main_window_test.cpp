@@ -180,6 +180,28 @@ TEST_CASE("idle watch") {
     CHECK(IsWindowVisible(form->Handle()));
     CHECK_FALSE(IsIconic(Application->Handle()));
   }
+  SUBCASE("a window hidden in the notification area comes back maximised and in front") {
+    // As the program runs it: the window is the application's main window.
+    struct MainWindowFor {
+      explicit MainWindowFor(TForm* form) { Application->SetMainForm(form); }
+      ~MainWindowFor() {
+        Application->Restore();
+        Application->SetMainForm(nullptr);
+      }
+    } asMain(form);
+    form->SetWindowState(wsMinimized);
+    REQUIRE(PumpUntil([&] { return !IsWindowVisible(form->Handle()); }));
+    clock.now = 200000;
+    form->Timer3Timer(nullptr);
+    CHECK(form->IdleShown());
+    CHECK(IsWindowVisible(form->Handle()));
+    CHECK(IsZoomed(form->Handle()));
+    CHECK_FALSE(IsIconic(Application->Handle()));
+    clock.lastInput = 199500;  // somebody is back
+    form->Timer3Timer(nullptr);
+    CHECK(form->WindowState() == wsNormal);
+    CHECK(IsWindowVisible(form->Handle()));
+  }
   SUBCASE("with the box clear nothing changes; errors are swallowed") {
     optionForm->autoCbx->SetChecked(false);
     clock.now = 500000;
