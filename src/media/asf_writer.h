@@ -58,6 +58,7 @@ class TASFWriter : public TComponent, public IGraphMember {
 public:
   explicit TASFWriter(TComponent* owner);
   ~TASFWriter() override;
+  std::wstring ClassName() const override { return L"TASFWriter"; }
 
   TFilterGraph* FilterGraph() const { return link_.Graph(); }
   void SetFilterGraph(TFilterGraph* graph) { link_.SetGraph(graph); }

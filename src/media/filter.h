@@ -18,6 +18,7 @@ class TFilter : public TComponent, public IGraphMember {
 public:
   explicit TFilter(TComponent* owner);
   ~TFilter() override;
+  std::wstring ClassName() const override { return L"TFilter"; }
 
   // The stored moniker; a new one takes effect at the next activation.
   TBaseFilter& BaseFilter() { return baseFilter_; }

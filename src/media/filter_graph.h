@@ -19,6 +19,7 @@ class TFilterGraph : public TComponent, public TGraphEventHandlers {
 public:
   explicit TFilterGraph(TComponent* owner);
   ~TFilterGraph() override;
+  std::wstring ClassName() const override { return L"TFilterGraph"; }
 
   bool Active() const { return active_; }
   void SetActive(bool value);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 #include <new>
-#include <typeinfo>
 
+#include "classlib/sysutils.h"
 #include "media/media_util.h"
 
 namespace {
@@ -60,11 +60,9 @@ void TMediaType::FreeContents() { ReleaseMediaTypeFormat(record_); }
 
 void TMediaType::Assign(const TPersistent* source) {
   const auto* other = dynamic_cast<const TMediaType*>(source);
-  if (!other) {
-    const std::string from = source ? typeid(*source).name() : "nil";
-    throw EConvertError(L"Cannot assign a " + std::wstring(from.begin(), from.end()) +
-                        L" to a TMediaType.");
-  }
+  if (!other)
+    throw EConvertError(Format(L"Cannot assign a %ls to a %ls",
+                               source ? source->ClassName().c_str() : L"nil", ClassName().c_str()));
   if (other == this) return;
   FreeContents();
   DuplicateMediaType(record_, other->record_);

@@ -17,6 +17,7 @@ public:
   ~TMediaType() override;
   TMediaType(const TMediaType&) = delete;
   TMediaType& operator=(const TMediaType&) = delete;
+  std::wstring ClassName() const override { return L"TMediaType"; }
 
   AM_MEDIA_TYPE& AMMediaType() { return record_; }
   const AM_MEDIA_TYPE& AMMediaType() const { return record_; }
@@ -26,7 +27,8 @@ public:
   // Frees the format block (if any); cbFormat 0 and pbFormat none afterwards.
   void ReleaseFormat();
 
-  // Deep copy of another media type; raises EConvertError for any other class.
+  // Deep copy of another media type; any other source raises EConvertError
+  // "Cannot assign a X to a TMediaType".
   void Assign(const TPersistent* source);
   // Same major, sub and format type and the same format block; sample size,
   // the two booleans and pUnk are not compared.

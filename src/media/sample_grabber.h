@@ -28,6 +28,7 @@ public:
   // Raises EAssertionFailed when the Sample Grabber cannot be made here.
   explicit TSampleGrabber(TComponent* owner);
   ~TSampleGrabber() override;
+  std::wstring ClassName() const override { return L"TSampleGrabber"; }
 
   // Registered with the filter only if assigned when the graph activates.
   TOnBuffer OnBuffer;

@@ -38,6 +38,7 @@ constexpr TVMRPreferences VMRPreference(TVMRPreference preference) {
 class TVMROptions : public TPersistent {
 public:
   explicit TVMROptions(TVideoWindow* owner) : owner_(owner) {}
+  std::wstring ClassName() const override { return L"TVMROptions"; }
 
   // Mixer input streams; a value outside 1..16 is stored as 1.
   DWORD Streams() const { return streams_; }
@@ -66,6 +67,7 @@ class TVideoWindow : public TWinControl, public IGraphMember, public IGraphListe
 public:
   explicit TVideoWindow(TComponent* owner);
   ~TVideoWindow() override;
+  std::wstring ClassName() const override { return L"TVideoWindow"; }
 
   // vmVMR falls back to vmNormal, silently, where the VMR-9 cannot be made.
   TVideoMode Mode() const { return mode_; }

@@ -30,6 +30,7 @@ class TTrayIcon : public TComponent {
 public:
   explicit TTrayIcon(TComponent* owner);
   ~TTrayIcon() override;
+  std::wstring ClassName() const override { return L"TTrayIcon"; }
 
   // Stored attributes.
   // Only meaningful inside a form designer, which this library has not.

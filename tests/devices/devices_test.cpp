@@ -193,6 +193,19 @@ TEST_CASE("the capture filter member") {
     CHECK(member->GetBaseFilter());
     CHECK(member->GetBaseFilter().Get() != before.Get());
   }
+  SUBCASE("a component is named by its class when assigned to a moniker block") {
+    const auto message = [](const TPersistent& source) {
+      TBaseFilter block;
+      try {
+        block.Assign(source);
+      } catch (const EConvertError& e) {
+        return e.Message();
+      }
+      return std::wstring(L"no error");
+    };
+    CHECK(message(*member) == L"Cannot assign a TFilter to a TBaseFilter");
+    CHECK(message(*graph) == L"Cannot assign a TFilterGraph to a TBaseFilter");
+  }
   query.Reset();
   member->Free();
   graph->Free();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "classlib/exceptions.h"
+#include "media/base_filter.h"
 #include "media/media_type.h"
 
 namespace {
@@ -168,8 +169,24 @@ TEST_CASE("media type: equality and copies") {
     CHECK(block[3] == 12);
   }
 
-  SUBCASE("assigning another kind of object is an error") {
-    TPersistent other;
-    CHECK_THROWS_AS(a.Assign(&other), EConvertError);
+  SUBCASE("assigning another kind of object is an error naming both classes") {
+    const auto message = [&](const TPersistent* source) {
+      try {
+        a.Assign(source);
+      } catch (const EConvertError& e) {
+        return e.Message();
+      }
+      return std::wstring(L"no error");
+    };
+    TPersistentMemory block;
+    CHECK(message(&block) == L"Cannot assign a TPersistentMemory to a TMediaType");
+    CHECK(message(nullptr) == L"Cannot assign a nil to a TMediaType");
+    CHECK(a.Equal(b));
+    try {
+      block.Assign(a);
+      FAIL("a block took a media type");
+    } catch (const EConvertError& e) {
+      CHECK(e.Message() == L"Cannot assign a TMediaType to a TPersistentMemory");
+    }
   }
 }
