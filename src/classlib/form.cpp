@@ -142,7 +142,10 @@ void TForm::CreateWnd() {
 }
 
 void TForm::ApplyPosition() {
-  if (positioned_) return;
+  // A form centred on the main window follows it at every showing; the other
+  // positions are taken at the first.
+  if (positioned_ && (position_ != poMainFormCenter || (handle_ && IsWindowVisible(handle_))))
+    return;
   positioned_ = true;
   RECT area{};
   if (position_ == poDesigned) return;

@@ -181,14 +181,7 @@ TEST_CASE("idle watch") {
     CHECK_FALSE(IsIconic(Application->Handle()));
   }
   SUBCASE("a window hidden in the notification area comes back maximised and in front") {
-    // As the program runs it: the window is the application's main window.
-    struct MainWindowFor {
-      explicit MainWindowFor(TForm* form) { Application->SetMainForm(form); }
-      ~MainWindowFor() {
-        Application->Restore();
-        Application->SetMainForm(nullptr);
-      }
-    } asMain(form);
+    MainWindowFor asMain(form);  // as the program runs it
     form->SetWindowState(wsMinimized);
     REQUIRE(PumpUntil([&] { return !IsWindowVisible(form->Handle()); }));
     clock.now = 200000;

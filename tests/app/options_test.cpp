@@ -1,7 +1,10 @@
 #include <doctest/doctest.h>
 
+#include <cstdlib>
+
 #include "app_fixture.h"
 #include "classlib/application.h"
+#include "classlib/timer.h"
 
 TEST_CASE("options dialog: layout, settings and 确定") {
   const std::wstring root = MakeTempFolder(L"opt");
@@ -36,6 +39,33 @@ TEST_CASE("options dialog: layout, settings and 确定") {
     CHECK(content.find("path=\r\n") != std::string::npos);
     CHECK(content.find("auto=1") != std::string::npos);
     CHECK(savePath == root);  // the new path waits for the next start
+  }
+  SUBCASE("every showing is centred on the main window where it is then") {
+    MainWindowFor asMain(windows.main());
+    TmainForm* form = windows.main();
+    form->Show();
+    // Where the dialog's centre is while it shows, for the main window at (x, y).
+    auto centreWhenShownOver = [&](int x, int y) {
+      form->SetBounds(x, y, form->Width(), form->Height());
+      POINT centre{};
+      TTimer close(nullptr);
+      close.SetInterval(50);
+      close.OnTimer = [&](TComponent*) {
+        close.SetEnabled(false);
+        RECT r;
+        GetWindowRect(dialog->Handle(), &r);
+        centre = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        dialog->Close();
+      };
+      dialog->ShowModal();
+      return centre;
+    };
+    for (const POINT at : {POINT{20, 30}, POINT{400, 300}}) {
+      const POINT centre = centreWhenShownOver(at.x, at.y);
+      CHECK(std::abs(centre.x - (at.x + form->Width() / 2)) <= 1);
+      CHECK(std::abs(centre.y - (at.y + form->Height() / 2)) <= 1);
+    }
+    form->Hide();
   }
   SUBCASE("a failed write keeps the dialog open and skips the flag") {
     HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
