@@ -10,7 +10,8 @@
 int RunProgram() {
   // COM for this thread only, before any media object exists.
   const HRESULT com = CoInitialize(nullptr);
-  {
+  int exitCode = 0;
+  try {
     TApplication application;
 
     splashForm = TForm::Create<TsplashForm>(&application);
@@ -27,7 +28,17 @@ int RunProgram() {
     application.Run();
     mainForm = nullptr;
     optionForm = nullptr;
+  } catch (...) {
+    // Nothing to carry on with (no window could be made, say): the error is
+    // told in a box like the standard one and the program ends, instead of
+    // the runtime aborting it without a word. The windows are gone by now.
+    splashForm = nullptr;
+    mainForm = nullptr;
+    optionForm = nullptr;
+    MessageBoxW(nullptr, ErrorBoxText(CurrentExceptionMessage()).c_str(), L"摄像头监控",
+                MB_OK | MB_ICONERROR);
+    exitCode = 1;
   }
   if (SUCCEEDED(com)) CoUninitialize();
-  return 0;
+  return exitCode;
 }
