@@ -13,70 +13,23 @@
 #include <string>
 #include <vector>
 
+#include "bench/host_programs.h"
 #include "platform/asf_muxer.h"
 #include "platform/asf_writer_filter_jpeg.h"
+
+using bench::HostPath;
+using bench::ReadWholeFile;
+using bench::RunOnHost;
 
 namespace {
 
 constexpr int kWidth = 640;
+constexpr DWORD kHostLimitMs = 600000;
 constexpr int kHeight = 480;
 // libjpeg quality of the built-in writer and ffmpeg's -q:v; these two give
 // about the same PSNR on the test pictures (both can be given as arguments).
 int kQuality = 90;
 std::string kFfmpegQ = "3";
-
-using WineGetUnixFileName = char*(CDECL*)(LPCWSTR);
-
-std::string HostPath(const std::wstring& path) {
-  static const auto convert = reinterpret_cast<WineGetUnixFileName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!convert) return std::string();
-  char* unix = convert(path.c_str());
-  std::string result = unix ? unix : "";
-  if (unix) HeapFree(GetProcessHeap(), 0, unix);
-  return result;
-}
-
-std::string ReadFile(const std::wstring& name) {
-  std::string bytes;
-  if (FILE* f = _wfopen(name.c_str(), L"rb")) {
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, got);
-    fclose(f);
-  }
-  return bytes;
-}
-
-// Runs a host shell script through Wine's start.exe and waits for the
-// status file it writes last; its output is returned.
-std::string RunHost(const std::wstring& folder, const std::string& script) {
-  const std::wstring scriptFile = folder + L"\\run.sh";
-  const std::wstring outFile = folder + L"\\run.out";
-  const std::wstring statusFile = folder + L"\\run.status";
-  DeleteFileW(statusFile.c_str());
-  const std::string full = "{ " + script + "; } >'" + HostPath(outFile) + "' 2>&1\necho $? >'" +
-                           HostPath(statusFile) + ".tmp'\nmv '" + HostPath(statusFile) + ".tmp' '" +
-                           HostPath(statusFile) + "'\n";
-  if (FILE* f = _wfopen(scriptFile.c_str(), L"wb")) {
-    fwrite(full.data(), 1, full.size(), f);
-    fclose(f);
-  }
-  std::wstring line = L"start.exe /unix /bin/sh ";
-  const std::string hostScript = HostPath(scriptFile);
-  line += std::wstring(hostScript.begin(), hostScript.end());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return "(could not start)";
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  const DWORD deadline = GetTickCount() + 600000;
-  while (GetFileAttributesW(statusFile.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() < deadline)
-    Sleep(20);
-  return ReadFile(outFile);
-}
 
 // Bottom-up BGR frames with edges, gradients and some noise.
 std::vector<uint8_t> MakeFrame(int index) {
@@ -164,21 +117,23 @@ int main(int argc, char** argv) {
   const std::string rawHost = "'" + HostPath(raw) + "'";
   const std::string theirsHost = "'" + HostPath(folder + L"\\ffmpeg.asf") + "'";
   const std::string oursHost = "'" + HostPath(ours) + "'";
-  const std::string timing = RunHost(
+  const std::string timing = RunOnHost(
       folder, "s=$(date +%s%N); ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr24 -s " + size +
                   " -r 25 -i " + rawHost + " -c:v mjpeg -q:v " + kFfmpegQ + " -f asf " + theirsHost +
-                  "; e=$(date +%s%N); echo $(( (e - s) / 1000 ))");
+                  "; e=$(date +%s%N); echo $(( (e - s) / 1000 ))",
+      kHostLimitMs);
   const double theirsSeconds = std::atof(timing.c_str()) / 1e6;
   const auto psnr = [&](const std::string& file) {
-    return Psnr(RunHost(folder, "ffmpeg -nostdin -i " + file + " -f rawvideo -pix_fmt bgr24 -s " + size +
+    return Psnr(RunOnHost(folder, "ffmpeg -nostdin -i " + file + " -f rawvideo -pix_fmt bgr24 -s " + size +
                                     " -i " + rawHost +
                                     " -lavfi '[0:v]format=bgr24[a];[1:v]format=bgr24[b];[a][b]psnr'"
-                                    " -f null - 2>&1 | grep average"));
+                                    " -f null - 2>&1 | grep average",
+                          kHostLimitMs));
   };
   const double oursPsnr = psnr(oursHost);
   const double theirsPsnr = psnr(theirsHost);
-  const long long oursSize = static_cast<long long>(ReadFile(ours).size());
-  const long long theirsSize = static_cast<long long>(ReadFile(folder + L"\\ffmpeg.asf").size());
+  const long long oursSize = static_cast<long long>(ReadWholeFile(ours).size());
+  const long long theirsSize = static_cast<long long>(ReadWholeFile(folder + L"\\ffmpeg.asf").size());
 
   std::printf("%d frames %dx%d RGB24 -> MJPEG in ASF\n", frames, kWidth, kHeight);
   std::printf("built-in (libjpeg-turbo q%d): %.3f s, %.1f frames/s, %lld bytes, PSNR %.2f dB\n", kQuality,

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "bench/host_programs.h"
 #include "app/startup.h"
 #include "platform/asf_writer_filter.h"
 #include "platform/mixing_renderer.h"
@@ -29,6 +30,9 @@
 #include "support/test_cameras.h"
 
 using Microsoft::WRL::ComPtr;
+using bench::HostPath;
+using bench::ReadWholeFile;
+using bench::RunOnHost;
 
 namespace {
 
@@ -201,60 +205,6 @@ void StopChannel(int number) {
 
 // ---- host programs (ffprobe) ----------------------------------------------
 
-using WineGetUnixFileName = char*(CDECL*)(LPCWSTR);
-
-std::string HostPath(const std::wstring& path) {
-  static const auto convert = reinterpret_cast<WineGetUnixFileName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!convert) return std::string();
-  char* unixName = convert(path.c_str());
-  std::string result = unixName ? unixName : "";
-  if (unixName) HeapFree(GetProcessHeap(), 0, unixName);
-  return result;
-}
-
-std::string ReadWhole(const std::wstring& name) {
-  std::string bytes;
-  if (FILE* f = _wfopen(name.c_str(), L"rb")) {
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, got);
-    fclose(f);
-  }
-  return bytes;
-}
-
-// Runs a shell script on the host through Wine's start.exe; the output once
-// the script has written its status file, or empty after the deadline.
-std::string RunOnHost(const std::wstring& folder, const std::string& script) {
-  const std::wstring scriptFile = folder + L"\\host.sh", outFile = folder + L"\\host.out",
-                     statusFile = folder + L"\\host.status";
-  DeleteFileW(statusFile.c_str());
-  const std::string status = HostPath(statusFile);
-  const std::string full = "{ " + script + "\n} >'" + HostPath(outFile) + "' 2>&1\necho $? >'" + status +
-                           ".tmp' && mv '" + status + ".tmp' '" + status + "'\n";
-  if (FILE* f = _wfopen(scriptFile.c_str(), L"wb")) {
-    fwrite(full.data(), 1, full.size(), f);
-    fclose(f);
-  }
-  const std::string hostScript = HostPath(scriptFile);
-  std::wstring line = L"start.exe /unix /bin/sh " + std::wstring(hostScript.begin(), hostScript.end());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
-    return std::string();
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  const double deadline = Seconds() + 120;
-  while (GetFileAttributesW(statusFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (Seconds() > deadline) return std::string();
-    Sleep(50);
-  }
-  return ReadWhole(outFile);
-}
-
 // The value after "key=" on its own line in ffprobe's output, from `from` on.
 std::string Field(const std::string& text, const std::string& key, size_t from) {
   const size_t at = text.find("\n" + key + "=", from);
@@ -278,7 +228,7 @@ std::array<RecordedFile, kChannels> ProbeRecordings(const std::wstring& storage)
                        " ffprobe -v error -count_packets -select_streams v:0 -show_entries"
                        " stream=codec_name,width,height,nb_read_packets:format=duration,bit_rate"
                        " -of default=nw=1 \"$f\"; done; done";
-  const std::string output = RunOnHost(storage, script);
+  const std::string output = RunOnHost(storage, script, 120000);
   std::array<RecordedFile, kChannels> files{};
   for (int n = 1; n <= kChannels; ++n) {
     const size_t at = output.find("\nchannel=" + std::to_string(n) + "\n");
@@ -747,7 +697,7 @@ int Drive(const std::wstring& self) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  RunOnHost(storage, "rm -rf '" + HostPath(storage) + "'/*/");
+  RunOnHost(storage, "rm -rf '" + HostPath(storage) + "'/*/", 120000);
   for (const wchar_t* file : {L"\\host.sh", L"\\host.out", L"\\host.status"})
     DeleteFileW((storage + file).c_str());
   RemoveDirectoryW(storage.c_str());
