@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/asf_muxer.h"
 #include "platform/media_platform.h"
 
 using platform::ComPtr;
@@ -85,3 +86,12 @@ DWORD FreePort();
 // An output pin that exists only to be connected to: the writer asks it
 // nothing but its direction.
 ComPtr<IPin> MakeUpstreamPin();
+
+// A muxer output that accepts everything and keeps nothing, for tests that
+// only look at the packets handed to the observer.
+class DiscardOutput : public platform::AsfOutput {
+public:
+  bool Append(const uint8_t*, size_t) override { return true; }
+  bool Patch(uint64_t, const uint8_t*, size_t) override { return true; }
+  bool Truncate(uint64_t) override { return true; }
+};

@@ -217,12 +217,7 @@ TEST_CASE("WMSP framing") {
     CHECK(platform::FrameWmspEnd() == Bytes{0x24, 0x45, 0x04, 0x00, 0, 0, 0, 0});
   }
   SUBCASE("where a late client may start") {
-    class Collect : public platform::AsfOutput {
-    public:
-      bool Append(const uint8_t*, size_t) override { return true; }
-      bool Patch(uint64_t, const uint8_t*, size_t) override { return true; }
-      bool Truncate(uint64_t) override { return true; }
-    } out;
+    DiscardOutput out;
     platform::AsfStream stream;
     stream.format.resize(40);
     platform::AsfMuxer muxer({stream}, false, out);
@@ -335,12 +330,7 @@ TEST_CASE("a client that stops reading is dropped once its queue is full") {
     return count;
   };
 
-  class Discard : public platform::AsfOutput {
-  public:
-    bool Append(const uint8_t*, size_t) override { return true; }
-    bool Patch(uint64_t, const uint8_t*, size_t) override { return true; }
-    bool Truncate(uint64_t) override { return true; }
-  } out;
+  DiscardOutput out;
   platform::AsfStream stream;
   stream.format.resize(40);
   platform::AsfMuxer muxer({stream}, false, out);

@@ -270,21 +270,7 @@ TEST_CASE("live preview through the grabber into the video window") {
   }
 
   SUBCASE("the recording mark stays on the picture after the overlay is gone") {
-    {
-      TVMRBitmap overlay(&video);
-      overlay.CreateBlankBitmap(video.Width(), video.Height(), pf24bit, clSilver);
-      overlay.SetSourceRect(overlay.OverlayCanvas().ClipRect());
-      overlay.SetOverlayOptions(overlay.OverlayOptions() | OverlayOption(ooColorKey));
-      overlay.SetKeyColor(clSilver);
-      TCanvas& canvas = overlay.OverlayCanvas();
-      canvas.Brush().SetColor(clSilver);
-      canvas.Font().SetColor(clRed);
-      canvas.Font().SetStyle(fsBold);
-      canvas.Font().SetSize(18);
-      canvas.Font().SetName(L"宋体");
-      canvas.TextOut(0, 0, L"●");
-      overlay.PlaceOverlay(0.0f, 0.0f, 1.0f, 1.0f, 0.5f, false);
-    }
+    DrawRecordingMark(video);
     // Half transparent red over the pattern: redder than anything around it.
     const auto markShown = [&] {
       const RECT r = ScreenRect(video);

@@ -107,21 +107,7 @@ TEST_CASE("the recording mark reaches the mixer and stays after the overlay is g
   ShownVideoForm form;
   TVideoWindow& video = *form->Video;
   form->Graph->SetActive(true);
-  {
-    TVMRBitmap overlay(&video);
-    overlay.CreateBlankBitmap(video.Width(), video.Height(), pf24bit, clSilver);
-    overlay.SetSourceRect(overlay.OverlayCanvas().ClipRect());
-    overlay.SetOverlayOptions(overlay.OverlayOptions() | OverlayOption(ooColorKey));
-    overlay.SetKeyColor(clSilver);
-    TCanvas& canvas = overlay.OverlayCanvas();
-    canvas.Brush().SetColor(clSilver);
-    canvas.Font().SetColor(clRed);
-    canvas.Font().SetStyle(fsBold);
-    canvas.Font().SetSize(18);
-    canvas.Font().SetName(L"宋体");
-    canvas.TextOut(0, 0, L"●");
-    overlay.PlaceOverlay(0.0f, 0.0f, 1.0f, 1.0f, 0.5f, false);
-  }
+  DrawRecordingMark(video);
   ComPtr<IVMRMixerBitmap9> mixer;
   REQUIRE(video.QueryInterface(mixer.GetAddressOf()) == S_OK);
   VMR9AlphaBitmap held{};
