@@ -31,6 +31,28 @@ bool Running(TFilterGraph* graph) {
   (void)control->GetState(100, &state);
   return state == State_Running;
 }
+
+// Plainly red pixels on screen in the top-left 24 × 24 of a pane.
+int RedPixelsAtTopLeft(TVideoWindow* pane) {
+  RECT r;
+  GetWindowRect(pane->Handle(), &r);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP copy = CreateCompatibleBitmap(screen, 24, 24);
+  HGDIOBJ old = SelectObject(memory, copy);
+  BitBlt(memory, 0, 0, 24, 24, screen, r.left, r.top, SRCCOPY);
+  int red = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) {
+      const COLORREF c = GetPixel(memory, x, y);
+      if (GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60) ++red;
+    }
+  SelectObject(memory, old);
+  DeleteObject(copy);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return red;
+}
 }  // namespace
 
 TEST_CASE("devices are assigned to channels by their count") {
@@ -97,6 +119,24 @@ TEST_CASE("one camera: only channel 1 goes live; the property item follows the g
     CHECK_FALSE(form->FilterGraph1->Active());
     form->playBtnClick(form->playBtn);
     CHECK(Running(form->FilterGraph1));
+  }
+  SUBCASE("开始录像 marks pane 1 with a red dot, half transparent over the picture") {
+    CHECK(RedPixelsAtTopLeft(form->VideoWindow1) < 20);  // the test picture alone is not red there
+    form->recBtnClick(form->recBtn);
+    REQUIRE(Running(form->FilterGraph1));
+    platform::ComPtr<IVMRMixerBitmap9> mixer;
+    REQUIRE(form->VideoWindow1->QueryInterface(mixer.GetAddressOf()) == S_OK);
+    VMR9AlphaBitmap held{};
+    REQUIRE(mixer->GetAlphaBitmapParameters(&held) == S_OK);
+    CHECK(held.fAlpha == 0.5f);
+    CHECK((held.dwFlags & VMR9AlphaBitmap_SrcColorKey) != 0);
+    CHECK(held.clrSrcKey == RGB(0xC0, 0xC0, 0xC0));
+    CHECK(held.rDest.left == 0.0f);
+    CHECK(held.rDest.top == 0.0f);
+    CHECK(held.rDest.right == 1.0f);
+    CHECK(held.rDest.bottom == 1.0f);
+    CHECK(PumpUntil([&] { return RedPixelsAtTopLeft(form->VideoWindow1) >= 20; }));
+    form->recBtnClick(form->recBtn);
   }
   RemoveTree(root);
 }

@@ -1,6 +1,6 @@
 // A test camera previewed through the grabber (RGB24) into the VMR-9 video
 // window on a shown form: what the screen shows, how the picture follows
-// the form and full screen, input over the picture, and the recording mark.
+// the form and full screen, and input over the picture.
 #include <doctest/doctest.h>
 
 #include <atomic>
@@ -10,7 +10,7 @@
 
 #include "classlib/sysutils.h"
 #include "media/media_errors.h"
-#include "media/vmr_bitmap.h"
+#include "test_cameras.h"
 #include "test_support.h"
 #include "video_form.h"
 
@@ -32,20 +32,12 @@ DWORD Run(std::wstring line) {
   return code;
 }
 
+// The first test camera, registered once for the whole run.
 ComPtr<IBaseFilter> FirstCamera() {
-  static const DWORD registered =
-      Run(L"\"" + ExtractFilePath(ExeName()) + L"testcam.exe\" register 1");
+  static const int registered = RunTestcam(L"register 1");
   REQUIRE(registered == 0);
-  ComPtr<ICreateDevEnum> devices;
-  REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_PPV_ARGS(&devices))));
-  ComPtr<IEnumMoniker> monikers;
-  REQUIRE(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory,
-                                         monikers.GetAddressOf(), 0) == S_OK);
-  ComPtr<IMoniker> moniker;
-  REQUIRE(monikers->Next(1, moniker.GetAddressOf(), nullptr) == S_OK);
-  ComPtr<IBaseFilter> camera;
-  REQUIRE(SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&camera))));
+  ComPtr<IBaseFilter> camera = BindVideoInput(0);
+  REQUIRE(camera);
   return camera;
 }
 
@@ -267,25 +259,6 @@ TEST_CASE("live preview through the grabber into the video window") {
     CHECK(RendererPosition(window) == form->ClientRect());
     CHECK(PumpUntil([&] { return PictureFills(ScreenRect(video)); }));
     Screenshot(L"4-back");
-  }
-
-  SUBCASE("the recording mark stays on the picture after the overlay is gone") {
-    DrawRecordingMark(video);
-    // Half transparent red over the pattern: redder than anything around it.
-    const auto markShown = [&] {
-      const RECT r = ScreenRect(video);
-      const ScreenShot shot(r);
-      int reddish = 0;
-      for (int y = r.top; y < r.top + 24; ++y)
-        for (int x = r.left; x < r.left + 24; ++x) {
-          const DWORD c = shot.At(x, y);
-          const int red = (c >> 16) & 0xFF, green = (c >> 8) & 0xFF, blue = c & 0xFF;
-          if (red > green + 60 && red > blue + 60) ++reddish;
-        }
-      return reddish >= 20;
-    };
-    CHECK(PumpUntil(markShown));
-    Screenshot(L"5-mark");
   }
 }
 

@@ -11,7 +11,6 @@
 #include "media/filter_graph.h"
 #include "media/sample_grabber.h"
 #include "media/video_window.h"
-#include "media/vmr_bitmap.h"
 
 using platform::ComPtr;
 
@@ -57,21 +56,3 @@ inline RECT RendererPosition(const ComPtr<IVideoWindow>& window) {
 }
 
 inline bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
-
-// The recording mark as the main window draws it: a red dot in the top left,
-// the rest keyed out, half transparent. The overlay object is gone on return.
-inline void DrawRecordingMark(TVideoWindow& video) {
-  TVMRBitmap overlay(&video);
-  overlay.CreateBlankBitmap(video.Width(), video.Height(), pf24bit, clSilver);
-  overlay.SetSourceRect(overlay.OverlayCanvas().ClipRect());
-  overlay.SetOverlayOptions(overlay.OverlayOptions() | OverlayOption(ooColorKey));
-  overlay.SetKeyColor(clSilver);
-  TCanvas& canvas = overlay.OverlayCanvas();
-  canvas.Brush().SetColor(clSilver);
-  canvas.Font().SetColor(clRed);
-  canvas.Font().SetStyle(fsBold);
-  canvas.Font().SetSize(18);
-  canvas.Font().SetName(L"宋体");
-  canvas.TextOut(0, 0, L"●");
-  overlay.PlaceOverlay(0.0f, 0.0f, 1.0f, 1.0f, 0.5f, false);
-}

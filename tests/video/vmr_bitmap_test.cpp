@@ -103,20 +103,28 @@ TEST_CASE("overlay bitmaps: blank, attached, replaced and released") {
   }
 }
 
-TEST_CASE("the recording mark reaches the mixer and stays after the overlay is gone") {
+TEST_CASE("a placed overlay reaches the mixer and stays after the overlay is gone") {
   ShownVideoForm form;
   TVideoWindow& video = *form->Video;
   form->Graph->SetActive(true);
-  DrawRecordingMark(video);
+  {
+    TVMRBitmap overlay(&video);
+    overlay.CreateBlankBitmap(video.Width(), video.Height(), pf24bit, clSilver);
+    overlay.SetOverlayOptions(overlay.OverlayOptions() | OverlayOption(ooColorKey));
+    overlay.SetKeyColor(clSilver);
+    overlay.PlaceOverlay(0.1f, 0.2f, 0.9f, 0.8f, 0.75f, false);
+  }
   ComPtr<IVMRMixerBitmap9> mixer;
   REQUIRE(video.QueryInterface(mixer.GetAddressOf()) == S_OK);
   VMR9AlphaBitmap held{};
   REQUIRE(mixer->GetAlphaBitmapParameters(&held) == S_OK);
-  CHECK(held.fAlpha == 0.5f);
+  CHECK(held.fAlpha == 0.75f);
   CHECK(held.clrSrcKey == RGB(0xC0, 0xC0, 0xC0));
   CHECK((held.dwFlags & VMR9AlphaBitmap_SrcColorKey) != 0);
-  CHECK(held.rDest.right == 1.0f);
-  CHECK(held.rDest.bottom == 1.0f);
+  CHECK(held.rDest.left == 0.1f);
+  CHECK(held.rDest.top == 0.2f);
+  CHECK(held.rDest.right == 0.9f);
+  CHECK(held.rDest.bottom == 0.8f);
 
   SUBCASE("a refresh changes the parameters of the picture held") {
     TVMRBitmap overlay(&video);
