@@ -7,49 +7,11 @@
 #include "media/asf_writer.h"
 #include "media/filter_graph.h"
 #include "platform/asf_writer_filter.h"
+#include "test_cameras.h"
 #include "test_support.h"
 
-namespace {
-
-std::wstring TestCameraTool() { return ExtractFilePath(ExeName()) + L"testcam.exe"; }
-
-// Runs the test camera's tool to its end.
-DWORD RunTool(const std::wstring& arguments) {
-  std::wstring line = L"\"" + TestCameraTool() + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
-    return static_cast<DWORD>(-1);
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
-}
-
-ComPtr<IBaseFilter> FirstCamera() {
-  ComPtr<ICreateDevEnum> devices;
-  ComPtr<IEnumMoniker> monikers;
-  ComPtr<IMoniker> moniker;
-  ComPtr<IBaseFilter> camera;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devices))) ||
-      devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK ||
-      monikers->Next(1, &moniker, nullptr) != S_OK ||
-      FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&camera))))
-    return nullptr;
-  return camera;
-}
-
-}  // namespace
-
 TEST_CASE("ten seconds of the test camera through TASFWriter, served live meanwhile") {
-  if (GetFileAttributesW(TestCameraTool().c_str()) == INVALID_FILE_ATTRIBUTES) {
-    MESSAGE("the test camera is not part of this build; recording not tested");
-    return;
-  }
-  REQUIRE(RunTool(L"register 1 --size 320x240 --rate 25") == 0);
+  REQUIRE(RunTestcam(L"register 1 --size 320x240 --rate 25") == 0);
   const std::wstring folder = MakeTempFolder(L"asfrec");
   const std::wstring file = folder + L"\\rec.asf";
 
@@ -65,7 +27,7 @@ TEST_CASE("ten seconds of the test camera through TASFWriter, served live meanwh
   graph.SetActive(true);
   REQUIRE(writer.NetworkSink());
 
-  ComPtr<IBaseFilter> camera = FirstCamera();
+  ComPtr<IBaseFilter> camera = BindVideoInput(0);
   REQUIRE(camera);
   ComPtr<IFilterGraph> manager;
   REQUIRE(SUCCEEDED(graph.QueryInterface(manager.GetAddressOf())));
@@ -103,6 +65,6 @@ TEST_CASE("ten seconds of the test camera through TASFWriter, served live meanwh
   CHECK(probed.duration == doctest::Approx(10.0).epsilon(0.05));
   CHECK(probed.frames == static_cast<int>(counters.delivered - counters.dropped));
   CHECK(DecodeFrames(HostPath(file)) == probed.frames);
-  CHECK(RunTool(L"clear") == 0);
+  CHECK(RunTestcam(L"clear") == 0);
   RemoveTree(folder);
 }
