@@ -47,13 +47,3 @@ struct ProgramWindows {
   }
   TmainForm* main() const { return mainForm; }
 };
-
-// Makes a form the application's main window for one test, as the program's
-// start-up does; restores the application window afterwards.
-struct MainWindowFor {
-  explicit MainWindowFor(TForm* form) { Application->SetMainForm(form); }
-  ~MainWindowFor() {
-    Application->Restore();
-    Application->SetMainForm(nullptr);
-  }
-};

@@ -75,8 +75,10 @@ TEST_CASE("form styles and window states") {
   SUBCASE("maximised and back") {
     form->SetWindowState(wsMaximized);
     CHECK(form->WindowState() == wsMaximized);
+    CHECK(IsZoomed(form->Handle()));
     form->SetWindowState(wsNormal);
     CHECK(form->WindowState() == wsNormal);
+    CHECK_FALSE(IsZoomed(form->Handle()));
   }
   form->Free();
 }
@@ -84,18 +86,18 @@ TEST_CASE("form styles and window states") {
 TEST_CASE("minimising the main form minimises the application window as a whole") {
   TForm* form = TForm::Create<TForm>(nullptr);
   form->SetBounds(0, 0, 300, 200);
-  Application->SetMainForm(form);
-  form->Show();
-  int minimised = 0;
-  Application->OnMinimize = [&](TComponent*) { ++minimised; };
-  SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  CHECK(PumpUntil([] { return IsIconic(Application->Handle()) != FALSE; }));
-  CHECK(minimised == 1);
-  CHECK_FALSE(IsWindowVisible(form->Handle()));  // owned windows go with their owner
-  Application->Restore();
-  CHECK(PumpUntil([&] { return IsWindowVisible(form->Handle()) != FALSE; }));
-  CHECK_FALSE(IsIconic(Application->Handle()));
-  Application->OnMinimize = nullptr;
-  Application->SetMainForm(nullptr);
+  {
+    MainWindowFor asMain(form);
+    form->Show();
+    int minimised = 0;
+    Temporarily onMinimize(Application->OnMinimize, [&](TComponent*) { ++minimised; });
+    SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    CHECK(PumpUntil([] { return IsIconic(Application->Handle()) != FALSE; }));
+    CHECK(minimised == 1);
+    CHECK_FALSE(IsWindowVisible(form->Handle()));  // owned windows go with their owner
+    Application->Restore();
+    CHECK(PumpUntil([&] { return IsWindowVisible(form->Handle()) != FALSE; }));
+    CHECK_FALSE(IsIconic(Application->Handle()));
+  }
   form->Free();
 }

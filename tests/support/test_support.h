@@ -5,7 +5,12 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
+
+#include "classlib/application.h"
+#include "classlib/form.h"
 
 // Handles window messages until the condition holds or the deadline
 // passes; returns the condition's last value.
@@ -31,3 +36,28 @@ void RemoveTree(const std::wstring& folder);
 // Reads a whole file as bytes (empty when missing).
 std::string ReadFileBytes(const std::wstring& name);
 void WriteFileBytes(const std::wstring& name, const std::string& bytes);
+
+// Gives a global a value for one scope and puts the old one back on every
+// exit, a failed assertion's too.
+template <class T>
+class Temporarily {
+public:
+  Temporarily(T& place, std::type_identity_t<T> value) : place_(place), old_(std::exchange(place, std::move(value))) {}
+  ~Temporarily() { place_ = std::move(old_); }
+  Temporarily(const Temporarily&) = delete;
+  Temporarily& operator=(const Temporarily&) = delete;
+
+private:
+  T& place_;
+  T old_;
+};
+
+// Makes a form the application's main window for one scope, as the
+// program's start-up does; restores the application window afterwards.
+struct MainWindowFor {
+  explicit MainWindowFor(TForm* form) { Application->SetMainForm(form); }
+  ~MainWindowFor() {
+    Application->Restore();
+    Application->SetMainForm(nullptr);
+  }
+};

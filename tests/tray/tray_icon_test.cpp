@@ -256,10 +256,10 @@ TEST_CASE("popup menu on the button press and the default item on a double click
   menu->Items(1)->SetDefault(true);
   menu->Items(2)->SetDefault(true);
   tray.SetPopupMenu(menu);
-  TPopupMenu::TrackOverride = [&](HMENU) {
+  Temporarily track(TPopupMenu::TrackOverride, [&](HMENU) {
     log.events.push_back("popup");
     return -1;
-  };
+  });
 
   SUBCASE("right press opens the menu after the mouse-down event") {
     Notify(tray, WM_RBUTTONDOWN);
@@ -303,7 +303,6 @@ TEST_CASE("popup menu on the button press and the default item on a double click
     Notify(tray, WM_RBUTTONDOWN);
     CHECK(log.Text() == "down:R");
   }
-  TPopupMenu::TrackOverride = nullptr;
 }
 
 TEST_CASE("the notify record: wide shell-5 layout, hint cut to 127 characters") {

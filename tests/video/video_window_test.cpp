@@ -280,7 +280,7 @@ TEST_CASE("full screen: the context menu opens at the cursor or not at all") {
   std::vector<TComponent*> shown;
   formMenu->OnPopup = [&](TComponent* sender) { shown.push_back(sender); };
   videoMenu->OnPopup = [&](TComponent* sender) { shown.push_back(sender); };
-  TPopupMenu::TrackOverride = [](HMENU) { return -1; };
+  Temporarily track(TPopupMenu::TrackOverride, [](HMENU) { return -1; });
   const LPARAM at = MAKELPARAM(100, 100);
 
   // Not full screen the message takes the usual way, up to the form's menu.
@@ -301,7 +301,6 @@ TEST_CASE("full screen: the context menu opens at the cursor or not at all") {
   shown.clear();
   CHECK(video.Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(video.Handle()), at) == 0);
   CHECK(shown.empty());
-  TPopupMenu::TrackOverride = nullptr;
 }
 
 TEST_CASE("a right click drained from the renderer opens the control's menu") {
@@ -311,10 +310,9 @@ TEST_CASE("a right click drained from the renderer opens the control's menu") {
   video.SetPopupMenu(menu);
   int shown = 0;
   menu->OnPopup = [&](TComponent*) { ++shown; };
-  TPopupMenu::TrackOverride = [](HMENU) { return -1; };
+  Temporarily track(TPopupMenu::TrackOverride, [](HMENU) { return -1; });
   // The renderer posts the button messages it gets to the control.
   PostMessageW(video.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(7, 8));
   PostMessageW(video.Handle(), WM_RBUTTONUP, 0, MAKELPARAM(7, 8));
   CHECK(PumpUntil([&] { return shown == 1; }));
-  TPopupMenu::TrackOverride = nullptr;
 }
