@@ -14,11 +14,19 @@ TEST_CASE("idle time in whole seconds, across the tick count's wrap") {
   CHECK(IdleSeconds(0, 0) == 0);
 }
 
-TEST_CASE("the system idle clock answers") {
+TEST_CASE("the system idle clock sees input as it arrives") {
   const TIdleClock clock = SystemIdleClock();
-  const std::uint32_t now = clock.TickCount();
+  PumpFor(std::chrono::milliseconds(50));  // the tick moves on past any earlier input
+  const std::uint32_t before = clock.TickCount();
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE;  // a move by nothing still counts as input
+  REQUIRE(SendInput(1, &input, sizeof(input)) == 1);
+  CHECK(PumpUntil([&] { return clock.LastInputTick() - before < 0x80000000u; }));
   const std::uint32_t last = clock.LastInputTick();
-  CHECK(IdleSeconds(now, last) < 100000);  // some time since start-up, not garbage
+  PumpFor(std::chrono::milliseconds(100));
+  CHECK(clock.LastInputTick() == last);  // no new input, no new time
+  CHECK(clock.TickCount() - last >= 100);
 }
 
 TEST_CASE("recording names") {
