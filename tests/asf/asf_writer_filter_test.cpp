@@ -182,13 +182,15 @@ TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
   const std::wstring file = folder + L"\\rec.asf";
   ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, file);
 
-  SUBCASE("RGB24: every frame not dropped is in the file, upright and in colour") {
+  SUBCASE("RGB24: every frame is in the file, upright and in colour, for its time") {
     const int width = 320, height = 240;
     ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, width, height, 24);
     SampleSource samples(width * height * 3, 4);
     REQUIRE(SUCCEEDED(filter->Run(0)));
     const int sent = 50;
     for (int i = 0; i < sent; ++i) {
+      // One frame at a time: the queue never fills, so none may be dropped.
+      REQUIRE(PumpUntil([&] { return Counters(filter.Get()).written == unsigned(i); }));
       const std::vector<uint8_t> frame = TestFrameRGB24(width, height, i);
       ComPtr<IMediaSample> sample = samples.Make(frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL);
       REQUIRE(sample);
@@ -198,7 +200,8 @@ TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
     const auto counters = Counters(filter.Get());
     CHECK(counters.delivered == sent);
     CHECK(counters.rejected == 0);
-    CHECK(counters.written == counters.delivered - counters.dropped);
+    CHECK(counters.dropped == 0);
+    CHECK(counters.written == sent);
 
     const ProbedStream probed = ProbeFile(file);
     CHECK(probed.codec == "mjpeg");
@@ -207,7 +210,7 @@ TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
     CHECK(probed.height == height);
     CHECK(probed.frames == static_cast<int>(counters.written));
     CHECK(DecodeFrames(HostPath(file)) == static_cast<int>(counters.written));
-    if (counters.dropped == 0) CHECK(probed.duration == doctest::Approx(sent * 0.04).epsilon(0.05));
+    CHECK(probed.duration == doctest::Approx(sent * 0.04).epsilon(0.05));
 
     // The first frame stored bottom-up comes out top-down and in BGR order.
     const std::vector<uint8_t> source = TestFrameRGB24(width, height, 0);
@@ -346,9 +349,12 @@ TEST_CASE("a write failure stops writing, keeps the file readable and aborts the
 }
 
 TEST_CASE("JPEG quality follows the profile's video bit rate within bounds") {
-  CHECK(platform::QualityForBitRate(56000) == 50);
-  CHECK(platform::QualityForBitRate(20000) == 50);
-  CHECK(platform::QualityForBitRate(100000000) == 90);
+  // Below the smallest profile the picture stays as good as at it; far above
+  // the largest the quality stops rising before files balloon.
+  CHECK(platform::QualityForBitRate(20000) == platform::QualityForBitRate(56000));
+  CHECK(platform::QualityForBitRate(100000000) == platform::QualityForBitRate(4000000000u));
+  CHECK(platform::QualityForBitRate(56000) >= 25);
+  CHECK(platform::QualityForBitRate(4000000000u) <= 95);
   int last = 0;
   for (uint32_t rate = 56000; rate <= 4000000; rate *= 2) {
     const int quality = platform::QualityForBitRate(rate);

@@ -271,11 +271,13 @@ TEST_CASE("the built-in sink serves ffmpeg's mmsh client and survives hostile cl
     REQUIRE(PumpUntil([&] { return writer->Clients() == 1; }));
     // Long enough for its queue and socket buffers to fill up.
     CHECK(RunNative(FfmpegClient(port, 100), 60000).output == "100\n");
+    // With the silent client's queue full, a sink that blocked the encoder
+    // would stop the file growing; it keeps taking frames instead.
+    const unsigned written = writer->Counters().written;
+    CHECK(PumpUntil([&] { return writer->Counters().written >= written + 25; }, std::chrono::seconds(30)));
     writer->Stop();
     const auto counters = writer->Counters();
-    // A sink that blocked the encoder would show as most frames dropped.
-    CHECK(counters.dropped < counters.delivered / 10);
-    CHECK(ProbeFile(file).frames == static_cast<int>(counters.delivered - counters.dropped));
+    CHECK(ProbeFile(file).frames == static_cast<int>(counters.written));
   }
 
   SUBCASE("garbage, oversized and half-sent requests close only their own connection") {
