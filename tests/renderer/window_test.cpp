@@ -135,6 +135,17 @@ TEST_CASE("as a child of a control the renderer draws, forwards input and follow
     // 4:3 in 300 x 100 leaves 83-pixel bars left and right.
     CHECK(PumpUntil([&] { return Near(ScreenPixel(window, 10, 50), RGB(255, 255, 0), 8); }, kDeadline));
     CHECK(Near(ScreenPixel(window, 150, 50), kVideo, 8));
+
+    // Told not to draw the border, the bars never take its colour.
+    ComPtr<IVMRFilterConfig9> config;
+    REQUIRE(renderer.As(&config) == S_OK);
+    REQUIRE(config->SetRenderingPrefs(RenderPrefs9_DoNotRenderBorder) == S_OK);
+    REQUIRE(video->put_BorderColor(RGB(255, 0, 255)) == S_OK);
+    const int drawn = FramesDrawn(renderer.Get());
+    CHECK(PumpUntil([&] { return FramesDrawn(renderer.Get()) > drawn + 10; }, kDeadline));
+    CHECK_FALSE(Near(ScreenPixel(window, 10, 50), RGB(255, 0, 255), 8));
+    REQUIRE(config->SetRenderingPrefs(0) == S_OK);
+    CHECK(PumpUntil([&] { return Near(ScreenPixel(window, 10, 50), RGB(255, 0, 255), 8); }, kDeadline));
   }
   SUBCASE("the colour-keyed overlay at opacity 0.5 stays after its bitmap is gone") {
     {
