@@ -152,6 +152,25 @@ wait_live() {
   done
 }
 
+# Waits until pane N's renderer forwards its input to the pane: the renderer
+# window takes the pane's name as its caption just before it gets the pane
+# as its message drain.
+renderer_named() { probe child "$CAPTION" "VideoWindow$1" >/dev/null; }
+wait_renderer() { wait_until 15 "pane $1's renderer never took the pane's name" renderer_named "$1"; }
+
+# Opens pane N's menu with a right click and clicks item K (1-based) of its
+# ITEMS equal rows, once the menu is seen open.
+pane_menu_item() {
+  local x y line mx my mw mh
+  read -r x y <<<"$(pane_centre "$1")"
+  click "$x" "$y" 3
+  line=$(probe menu 10000) || fail "a right click on pane $1 opened no menu"
+  read -r mx my mw mh <<<"$line"
+  click $((mx + mw / 2)) $((my + mh * (2 * $2 - 1) / (2 * $3)))
+  wait_until 5 "the menu stayed open after a click on its item $2" menu_closed
+}
+menu_closed() { ! probe menu 0 >/dev/null; }
+
 # A pane is black: dark and not moving.
 pane_black() {
   local a=$APPDIR/black_a.png b=$APPDIR/black_b.png

@@ -96,6 +96,21 @@ std::wstring DialogText(HWND dialog) {
   return text;
 }
 
+// The open popup menu: a visible top-level window of the menu class.
+HWND OpenMenu() {
+  HWND found = nullptr;
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        wchar_t cls[16];
+        GetClassNameW(hwnd, cls, 16);
+        if (!IsWindowVisible(hwnd) || lstrcmpW(cls, L"#32768") != 0) return TRUE;
+        *reinterpret_cast<HWND*>(data) = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: probe rect CAPTION [TIMEOUT_MS]   window rect, client origin and size\n"
@@ -105,7 +120,8 @@ int Usage() {
                "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n"
                "       probe child CAPTION TEXT          screen rect of a child window by its text\n"
                "       probe minimize CAPTION            what the window's minimise box does\n"
-               "       probe tray                        screen rect of the taskbar's notification area\n");
+               "       probe tray                        screen rect of the taskbar's notification area\n"
+               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu\n");
   return 2;
 }
 
@@ -122,6 +138,19 @@ int main() {
     if (!taskbar) return 1;
     RECT r;
     GetWindowRect(taskbar, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+  }
+  if (argc >= 2 && std::wstring(argv[1]) == L"menu") {
+    const DWORD timeout = argc > 2 ? static_cast<DWORD>(wcstoul(argv[2], nullptr, 10)) : 0;
+    const DWORD start = GetTickCount();
+    HWND menu;
+    while (!(menu = OpenMenu())) {
+      if (GetTickCount() - start > timeout) return 1;
+      Sleep(50);
+    }
+    RECT r;
+    GetWindowRect(menu, &r);
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return 0;
   }

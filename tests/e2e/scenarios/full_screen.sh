@@ -7,7 +7,7 @@ cameras register 1
 start_program
 wait_main_window
 wait_live 1
-sleep 2  # the renderer hands its input to the pane once it is set up
+wait_renderer 1
 
 # The test camera's picture: a moving caption over colour bars. Full screen,
 # the caption moves in the screen's top left and the bars fill its middle.

@@ -7,27 +7,21 @@ cameras register 2
 start_program
 wait_main_window
 wait_live 1 2
-sleep 2  # the renderer hands its input to the pane once it is set up
-read -r x y <<<"$(pane_centre 1)"
-click "$x" "$y" 3
-sleep 1
-screenshot "$APPDIR/menu.png"
-click $((x + 20)) $((y + 10))   # the first item, 停止
-sleep 2
-pane_black 1 || fail "停止 did not stop channel 1"
+wait_renderer 1
+PROPERTIES="Filter1 的属性"
+pane_menu_item 1 1 2   # 停止
+wait_until 15 "停止 did not stop channel 1" pane_black 1
+probe rect "$PROPERTIES" 0 >/dev/null && fail "停止 showed the property pages"
 wait_live 2
 
 read -r mx my <<<"$(monitor_button)"
 click "$mx" "$my"
 wait_live 1 2
 
-sleep 2
-read -r x y <<<"$(pane_centre 1)"
-click "$x" "$y" 3
-sleep 1
-click $((x + 20)) $((y + 30))   # the second item, 视频属性
-PROPERTIES="Filter1 的属性"
+wait_renderer 1
+pane_menu_item 1 2 2   # 视频属性
 probe rect "$PROPERTIES" 10000 >/dev/null || fail "视频属性 showed no property pages"
+pane_black 1 && fail "视频属性 stopped channel 1"
 screenshot "$APPDIR/properties.png"
 read -r ox oy <<<"$(child_centre "确定" "$PROPERTIES")"
 click "$ox" "$oy"

@@ -10,31 +10,37 @@ wait_main_window
 wait_live 1 2 3 4
 
 read -r bx by <<<"$(record_button)"
+# Plainly red pixels at the top left of pane N in a screenshot.
+red_pixels() {
+  local x y w h
+  read -r x y w h <<<"$(pane_rect "$2")"
+  convert "$1" -crop "40x40+$((x + 4))+$((y + 4))" +repage \
+    -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:
+}
+mark_shown() {
+  screenshot "$APPDIR/recording.png"
+  holds "$(red_pixels "$APPDIR/recording.png" 1) > 20"
+}
+
 click "$bx" "$by"
 started=$SECONDS
-sleep 2
-screenshot "$APPDIR/recording.png"
-read -r px py pw ph <<<"$(pane_rect 1)"
-red=$(convert "$APPDIR/recording.png" -crop "40x40+$((px + 4))+$((py + 4))" +repage \
-        -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:)
-holds "$red > 20" || fail "no red recording mark at the top left of pane 1 ($red red pixels)"
-read -r qx qy qw qh <<<"$(pane_rect 2)"
-red2=$(convert "$APPDIR/recording.png" -crop "40x40+$((qx + 4))+$((qy + 4))" +repage \
-        -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:)
-holds "$red2 < 5" || fail "a recording mark on pane 2"
+wait_until 15 "no red recording mark at the top left of pane 1" mark_shown
+holds "$(red_pixels "$APPDIR/recording.png" 2) < 5" || fail "a recording mark on pane 2"
 
 # The live stream of a recording channel, read as a Windows Media client does.
 timeout 20 ffmpeg -v error -i mmsh://127.0.0.1:3333/ -frames:v 10 -f null - 2>"$APPDIR/stream.log" ||
   fail "no live stream on port 3333: $(head -3 "$APPDIR/stream.log")"
 
-sleep $((10 - (SECONDS - started)))
+# About ten seconds of recording; the files are judged against the time it took.
+remaining=$((10 - (SECONDS - started)))
+[ $remaining -le 0 ] || sleep $remaining
 click "$bx" "$by"
-sleep 2
-for n in 1 2 3 4; do pane_black "$n" || fail "pane $n is not black after 停止录像"; done
+recorded=$((SECONDS - started))
+for n in 1 2 3 4; do wait_until 15 "pane $n is not black after 停止录像" pane_black "$n"; done
 for n in 1 2 3 4; do
   files=("$APPDIR/录像/#$n/"*.asf)
   [ ${#files[@]} = 1 ] || fail "channel $n folder holds ${#files[@]} recordings"
-  judge_recording "${files[0]}" 10
+  judge_recording "${files[0]}" "$recorded"
 done
 
 read -r mx my <<<"$(monitor_button)"
