@@ -1,8 +1,6 @@
 #include "renderer_support.h"
 
-#include <atomic>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/mixing_renderer.h"
 #include "test_support.h"
@@ -55,21 +53,6 @@ COLORREF PicturePixel(IBaseFilter* renderer, int x, int y) {
 bool Near(COLORREF a, COLORREF b, int tolerance) {
   return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
-bool FinishesWithin(const std::function<void()>& operation, std::chrono::milliseconds deadline) {
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  std::thread worker([operation, done] {
-    operation();
-    *done = true;
-  });
-  const bool finished = PumpUntil([&] { return done->load(); }, deadline);
-  // A deadlocked worker cannot be joined; leaving it lets the test report.
-  if (finished)
-    worker.join();
-  else
-    worker.detach();
-  return finished;
 }
 
 OverlayPicture::OverlayPicture(int width, int height, COLORREF fill) {

@@ -27,10 +27,6 @@ COLORREF PicturePixel(IBaseFilter* renderer, int x, int y);
 // True when each channel differs by at most `tolerance`.
 bool Near(COLORREF a, COLORREF b, int tolerance = 6);
 
-// Runs `operation` on a worker thread while this thread keeps pumping
-// messages; false when it has not finished by the deadline (a deadlock).
-bool FinishesWithin(const std::function<void()>& operation, std::chrono::milliseconds deadline);
-
 // A memory DC holding a 24-bit bitmap filled with `fill`, as an overlay
 // hands it to the mixer; owns both.
 class OverlayPicture {

@@ -2,9 +2,13 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <thread>
 
 #include "classlib/application.h"
 
@@ -24,6 +28,22 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 void PumpFor(std::chrono::milliseconds duration) {
   PumpUntil([] { return false; }, duration);
+}
+
+bool FinishesWithin(const std::function<void()>& action, std::chrono::milliseconds deadline) {
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread worker([action, done] {
+    action();
+    *done = true;
+  });
+  if (PumpUntil([&] { return done->load(); }, deadline)) {
+    worker.join();
+    return true;
+  }
+  std::fprintf(stderr, "an action did not finish within %lld ms\n", static_cast<long long>(deadline.count()));
+  std::fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return false;
 }
 
 std::vector<RecordedBox>& RecordedBoxes() {

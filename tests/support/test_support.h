@@ -19,6 +19,11 @@ bool PumpUntil(const std::function<bool()>& condition,
 // Handles window messages for a while (for things that must NOT happen).
 void PumpFor(std::chrono::milliseconds duration);
 
+// Runs `action` on a worker thread while this thread handles messages; false
+// when it has not finished by the deadline (a deadlock). The process then
+// ends with a message, since the hung action still uses the test's objects.
+bool FinishesWithin(const std::function<void()>& action, std::chrono::milliseconds deadline);
+
 // Message boxes raised through the application are recorded here instead
 // of blocking the test; the answer given is IDOK.
 struct RecordedBox {

@@ -40,12 +40,6 @@ std::vector<Listed> ListVideoInputs() {
   return devices;
 }
 
-ComPtr<IPin> FindPin(IBaseFilter* filter, const wchar_t* id) {
-  ComPtr<IPin> pin;
-  (void)filter->FindPin(id, &pin);  // none when missing
-  return pin;
-}
-
 GUID PinCategory(IPin* pin) {
   ComPtr<IKsPropertySet> properties;
   GUID category = GUID_NULL;
@@ -118,8 +112,8 @@ TEST_CASE("the camera's pins name their categories and offer RGB24 first") {
   REQUIRE(RunTestcam(L"register 2 --size 320x240 --rate 15") == 0);
   ComPtr<IBaseFilter> camera = BindVideoInput(1);
   REQUIRE(camera);
-  ComPtr<IPin> capture = FindPin(camera.Get(), L"Capture");
-  ComPtr<IPin> preview = FindPin(camera.Get(), L"Preview");
+  ComPtr<IPin> capture = CameraPin(camera.Get(), L"Capture");
+  ComPtr<IPin> preview = CameraPin(camera.Get(), L"Preview");
   REQUIRE(capture);
   REQUIRE(preview);
   CHECK(IsEqualGUID(PinCategory(capture.Get()), PIN_CATEGORY_CAPTURE));

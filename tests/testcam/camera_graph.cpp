@@ -2,10 +2,6 @@
 
 #include <tlhelp32.h>
 
-#include <cstdio>
-#include <memory>
-#include <thread>
-
 #include "test_cameras.h"
 #include "test_support.h"
 
@@ -134,21 +130,10 @@ double MeasureRate(FrameCounter& counter, std::chrono::milliseconds span) {
   return (after - before) / elapsed.count();
 }
 
-bool FinishesWithin(std::chrono::milliseconds limit, const std::function<void()>& action) {
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  std::thread worker([action, done] {
-    action();
-    *done = true;
-  });
-  if (PumpUntil([&] { return done->load(); }, limit)) {
-    worker.join();
-    return true;
-  }
-  std::fprintf(stderr, "an action on the camera did not finish within %lld ms\n",
-               static_cast<long long>(limit.count()));
-  std::fflush(stderr);
-  TerminateProcess(GetCurrentProcess(), 3);
-  return false;
+ComPtr<IPin> CameraPin(IBaseFilter* camera, const wchar_t* id) {
+  ComPtr<IPin> pin;
+  (void)camera->FindPin(id, &pin);  // none when missing
+  return pin;
 }
 
 int ThreadCount() {

@@ -58,11 +58,8 @@ struct CameraGraph {
 // Frames per second counted over `span` once the stream has started.
 double MeasureRate(FrameCounter& counter, std::chrono::milliseconds span);
 
-// Runs `action` on a worker thread while pumping messages; false when it did
-// not finish in time (the test process then ends, since the hung action
-// still uses the test's objects). The action must not assert: doctest's
-// per-thread state does not survive the worker's exit here.
-bool FinishesWithin(std::chrono::milliseconds limit, const std::function<void()>& action);
+// The camera's pin with this id ("Capture", "Preview"), or none.
+Microsoft::WRL::ComPtr<IPin> CameraPin(IBaseFilter* camera, const wchar_t* id);
 
 // Threads of this process.
 int ThreadCount();
