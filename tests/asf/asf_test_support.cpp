@@ -233,6 +233,23 @@ ComPtr<IMediaSample> SampleSource::Make(const uint8_t* data, size_t size, REFERE
   return sample;
 }
 
+std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter) {
+  std::vector<ComPtr<IPin>> pins;
+  ComPtr<IEnumPins> pinEnum;
+  if (!filter || FAILED(filter->EnumPins(&pinEnum))) return pins;
+  ComPtr<IPin> pin;
+  while (pinEnum->Next(1, &pin, nullptr) == S_OK) pins.push_back(std::move(pin));
+  return pins;
+}
+
+PcmAudioType::PcmAudioType() {
+  type.majortype = MEDIATYPE_Audio;
+  type.subtype = MEDIASUBTYPE_PCM;
+  type.formattype = FORMAT_WaveFormatEx;
+  type.cbFormat = sizeof(wave);
+  type.pbFormat = reinterpret_cast<BYTE*>(&wave);
+}
+
 DWORD FreePort() {
   ComPtr<IWMWriterNetworkSink> probe;
   DWORD port = 0;

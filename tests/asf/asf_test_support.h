@@ -80,6 +80,22 @@ private:
   ComPtr<IMemAllocator> allocator_;
 };
 
+// The system profile the program records with: video only, 56 kbit/s.
+inline const GUID kVideoOnly56 = {0x6e2a6955, 0x81df, 0x4943, {0xba, 0x50, 0x68, 0xa9, 0x86, 0xa7, 0x08, 0xf6}};
+
+// A filter's pins in enumeration order; none for no filter.
+std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter);
+
+// Mono 8 kHz 16-bit PCM as an audio pin takes it; the format block is the
+// object's own, so it is neither copied nor moved.
+struct PcmAudioType {
+  PcmAudioType();
+  PcmAudioType(const PcmAudioType&) = delete;
+  PcmAudioType& operator=(const PcmAudioType&) = delete;
+  WAVEFORMATEX wave{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+  AM_MEDIA_TYPE type{};
+};
+
 // A port nobody listens on right now.
 DWORD FreePort();
 

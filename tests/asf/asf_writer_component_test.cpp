@@ -80,15 +80,6 @@ public:
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
-std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter) {
-  std::vector<ComPtr<IPin>> pins;
-  ComPtr<IEnumPins> pinEnum;
-  if (!filter || FAILED(filter->EnumPins(&pinEnum))) return pins;
-  ComPtr<IPin> pin;
-  while (pinEnum->Next(1, &pin, nullptr) == S_OK) pins.push_back(std::move(pin));
-  return pins;
-}
-
 bool Connected(IPin* pin) {
   ComPtr<IPin> other;
   return SUCCEEDED(pin->ConnectedTo(&other));
@@ -180,14 +171,8 @@ TEST_CASE("both pins of a two-pin profile are disconnected at moRemoving") {
   AM_MEDIA_TYPE* video = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
   REQUIRE(pins[0]->ReceiveConnection(MakeUpstreamPin().Get(), video) == S_OK);
   DeleteMediaType(video);
-  WAVEFORMATEX wave{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
-  AM_MEDIA_TYPE audio{};
-  audio.majortype = MEDIATYPE_Audio;
-  audio.subtype = MEDIASUBTYPE_PCM;
-  audio.formattype = FORMAT_WaveFormatEx;
-  audio.cbFormat = sizeof(wave);
-  audio.pbFormat = reinterpret_cast<BYTE*>(&wave);
-  REQUIRE(pins[1]->ReceiveConnection(MakeUpstreamPin().Get(), &audio) == S_OK);
+  PcmAudioType pcm;
+  REQUIRE(pins[1]->ReceiveConnection(MakeUpstreamPin().Get(), &pcm.type) == S_OK);
   REQUIRE(Connected(pins[0].Get()));
   REQUIRE(Connected(pins[1].Get()));
   graph.SetActive(false);

@@ -17,19 +17,9 @@
 
 namespace {
 
-const GUID kVideoOnly56 = {0x6e2a6955, 0x81df, 0x4943, {0xba, 0x50, 0x68, 0xa9, 0x86, 0xa7, 0x08, 0xf6}};
 const GUID kVideo256 = {0xbbc75500, 0x33d2, 0x4466, {0xb8, 0x6b, 0x12, 0x2b, 0x20, 0x1c, 0xc9, 0xae}};
 const GUID kMonoAudio288 = {0x7ea3126d, 0xe1ba, 0x4716, {0x89, 0xaf, 0xf6, 0x5c, 0xee, 0x0c, 0x0c, 0x67}};
 const GUID kI420 = {0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-
-std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter) {
-  std::vector<ComPtr<IPin>> pins;
-  ComPtr<IEnumPins> pinEnum;
-  if (FAILED(filter->EnumPins(&pinEnum))) return pins;
-  ComPtr<IPin> pin;
-  while (pinEnum->Next(1, &pin, nullptr) == S_OK) pins.push_back(std::move(pin));
-  return pins;
-}
 
 ComPtr<IBaseFilter> MakeWriter(const GUID& profile, const std::wstring& file) {
   ComPtr<IBaseFilter> filter;
@@ -136,15 +126,9 @@ TEST_CASE("profiles decide the input pins") {
     REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(kVideo256)));
     const auto pins = Pins(filter.Get());
     REQUIRE(pins.size() == 2);
-    WAVEFORMATEX wave{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
-    AM_MEDIA_TYPE audio{};
-    audio.majortype = MEDIATYPE_Audio;
-    audio.subtype = MEDIASUBTYPE_PCM;
-    audio.formattype = FORMAT_WaveFormatEx;
-    audio.cbFormat = sizeof(wave);
-    audio.pbFormat = reinterpret_cast<BYTE*>(&wave);
-    CHECK(pins[1]->QueryAccept(&audio) == S_OK);
-    CHECK(pins[0]->QueryAccept(&audio) == S_FALSE);
+    PcmAudioType pcm;
+    CHECK(pins[1]->QueryAccept(&pcm.type) == S_OK);
+    CHECK(pins[0]->QueryAccept(&pcm.type) == S_FALSE);
     AM_MEDIA_TYPE* video = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
     CHECK(pins[0]->QueryAccept(video) == S_OK);
     CHECK(pins[1]->QueryAccept(video) == S_FALSE);

@@ -19,8 +19,6 @@ using platform::Bytes;
 
 namespace {
 
-const GUID kVideoOnly56 = {0x6e2a6955, 0x81df, 0x4943, {0xba, 0x50, 0x68, 0xa9, 0x86, 0xa7, 0x08, 0xf6}};
-
 // The requests ffmpeg 5.1 sends, verbatim (the Play one with its glued last line).
 const char kDescribe[] =
     "GET / HTTP/1.1\r\nAccept: */*\r\nUser-Agent: NSPlayer/4.1.0.3856\r\nHost: 127.0.0.1:3333\r\n"
