@@ -138,6 +138,8 @@ public:
   platform::AsfWritingSession::Counters Counters() {
     return static_cast<platform::AsfWriterFilter*>(filter.Get())->LastCounters();
   }
+  // While held no frame is fed: clients that connect meanwhile stay, waiting.
+  void Hold(bool held) { held_ = held; }
 
   ComPtr<IBaseFilter> filter;
   ComPtr<IWMWriterNetworkSink> sink;
@@ -147,9 +149,14 @@ public:
 private:
   // Thread: the feeder, standing in for a capture pin at 25 frames/s.
   void Feed() {
-    const auto start = std::chrono::steady_clock::now();
+    auto next = std::chrono::steady_clock::now();
     for (int i = 0; !stop_; ++i) {
-      std::this_thread::sleep_until(start + std::chrono::milliseconds(40 * i));
+      while (held_ && !stop_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        next = std::chrono::steady_clock::now();
+      }
+      std::this_thread::sleep_until(next);
+      next += std::chrono::milliseconds(40);
       const std::vector<uint8_t> frame = TestFrameRGB24(width_, height_, i);
       ComPtr<IMediaSample> sample = samples_.Make(frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL);
       if (sample) (void)input_->Receive(sample.Get());  // counted by the filter
@@ -161,6 +168,7 @@ private:
   SampleSource samples_;
   ComPtr<IMemInputPin> input_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> held_{false};
   std::thread feeder_;
 };
 
@@ -249,12 +257,15 @@ TEST_CASE("the built-in sink serves ffmpeg's mmsh client and survives hostile cl
   const DWORD port = writer->port;
 
   SUBCASE("eight clients decode at once and a ninth is refused") {
+    // Held frames keep the first clients waiting however slowly the last start.
+    writer->Hold(true);
     std::vector<std::unique_ptr<NativeProcess>> clients;
     for (int i = 0; i < 8; ++i) clients.push_back(std::make_unique<NativeProcess>(FfmpegClient(port, 75)));
-    REQUIRE(PumpUntil([&] { return writer->Clients() == 8; }, std::chrono::seconds(30)));
+    REQUIRE(PumpUntil([&] { return writer->Clients() == 8; }, std::chrono::seconds(60)));
     const NativeResult refused = RunNative("ffmpeg -nostdin -v error -i " + MmshUrl(port) + " -f null -", 30000);
     CHECK(refused.finished);
     CHECK(refused.exitCode != 0);
+    writer->Hold(false);
     for (auto& client : clients) {
       const NativeResult result = client->Wait(60000);
       CHECK(result.exitCode == 0);
