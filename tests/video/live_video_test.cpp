@@ -226,9 +226,10 @@ TEST_CASE("live preview through the grabber into the video window") {
     REQUIRE(form->Graph->Stop());
     const std::lock_guard<std::mutex> lock(timesLock);
     for (LONG length : lengths) CHECK(length == frameBytes);
-    // One call per frame: the sample times step by one frame, none skipped.
-    for (size_t i = 1; i < times.size(); ++i)
-      CHECK(times[i] - times[i - 1] == doctest::Approx(frameTime).epsilon(0.01));
+    // One call per frame: no sample twice or out of order. A busy machine
+    // makes the camera skip frames, never send two in one frame's time.
+    for (size_t i = 1; i < times.size(); ++i) CHECK(times[i] > times[i - 1]);
+    CHECK(times.back() - times.front() >= (times.size() - 2) * frameTime);
   }
 
   SUBCASE("a click on the picture fires OnClick") {
