@@ -140,7 +140,7 @@ cameras() {
 
 # Waits until every listed pane shows a live, moving picture.
 wait_live() {
-  local deadline=$((SECONDS + ${LIVE_TIMEOUT:-20})) a=$APPDIR/live_a.png b=$APPDIR/live_b.png n ok
+  local deadline=$((SECONDS + ${LIVE_TIMEOUT:-60})) a=$APPDIR/live_a.png b=$APPDIR/live_b.png n ok
   while :; do
     screenshot "$a"; sleep 0.5; screenshot "$b"
     ok=1
