@@ -14,6 +14,7 @@ SetCompressor /SOLID lzma
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
 
 Name "${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 ; The program writes its settings and recordings beside itself, so it lives
 ; in a folder of the user's own; a reinstallation goes where the last one went.
@@ -68,7 +69,7 @@ FunctionEnd
 !insertmacro ENSURE_NOT_RUNNING ""
 !insertmacro ENSURE_NOT_RUNNING "un."
 
-Section "${PRODUCT}（必需）" SecProgram
+Section "主程序（必需）" SecProgram
   SectionIn RO
   Call EnsureNotRunning
   SetOutPath "$INSTDIR"
