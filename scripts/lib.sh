@@ -115,7 +115,9 @@ fetch_source() {
     [ -n "$entries" ] || die "no deb entry in $APT_ETC to derive a deb-src entry from"
     say "setup: adding deb-src entries beside the machine's own deb entries"
     printf '%s\n' "$entries" | as_root tee "$APT_ETC/sources.list.d/cammon-deb-src.sources" >/dev/null
-    as_root apt-get update -qq
+    # A mirror without one suite's sources fails the update as a whole; the
+    # package may still be there, which apt-get source tells next.
+    as_root apt-get update -qq || say "setup: apt-get update reported errors; trying the source anyway"
   fi
   if ! (cd "$dir" && apt-get source -qq "$pkg" >"$log" 2>&1); then
     cat "$log" >&2
