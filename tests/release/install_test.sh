@@ -74,6 +74,9 @@ run_installer
 for f in cammon.exe 使用说明.txt 第三方软件许可.txt uninstall.exe; do
   [ -s "$INSTDIR/$f" ] || fail "$f is not installed"
 done
+for lib in libjpeg-turbo zlib; do
+  grep -q "^$lib — " "$INSTDIR/第三方软件许可.txt" || fail "the notices lack $lib"
+done
 [ ! -e "$INSTDIR/testcam.dll" ] && [ ! -e "$INSTDIR/testcam.exe" ] || fail "the test camera was installed"
 [ -f "$MENU/多路摄像头监控系统.lnk" ] || fail "no Start-menu link"
 [ -f "$PROFILE/Desktop/多路摄像头监控系统.lnk" ] || fail "no desktop link"
