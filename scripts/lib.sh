@@ -148,14 +148,14 @@ stop_xvfb() {
   XVFB_PID=
 }
 
-# Configures and builds the project into $BUILD; the log is shown only when
-# the build fails.
+# Configures and builds the project into $BUILD (only the named targets,
+# when any are given); the log is shown only when the build fails.
 build_project() {
   local log=$BUILD/build.log
   mkdir -p "$BUILD"
   if ! { cmake -S "$ROOT" -B "$BUILD" -G "Unix Makefiles" \
            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" &&
-         cmake --build "$BUILD" -j2; } >"$log" 2>&1; then
+         cmake --build "$BUILD" -j2 ${1:+--target "$@"}; } >"$log" 2>&1; then
     cat "$log" >&2
     die "the build failed (log: $log)"
   fi
