@@ -121,8 +121,42 @@ int Usage() {
                "       probe child CAPTION TEXT          screen rect of a child window by its text\n"
                "       probe minimize CAPTION            what the window's minimise box does\n"
                "       probe tray                        screen rect of the taskbar's notification area\n"
-               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu\n");
+               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu\n"
+               "       probe version FILE                the version resource, a NAME=VALUE a line\n");
   return 2;
+}
+
+// What a file's properties page shows: the fixed version and the strings of
+// the first translation.
+int PrintVersion(const std::wstring& file) {
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &handle);
+  if (size == 0) return 1;
+  std::vector<unsigned char> data(size);
+  if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return 1;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) return 1;
+  std::printf("FixedVersion=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+              HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  }* translation = nullptr;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                      &length) ||
+      length < sizeof(Translation))
+    return 1;
+  std::printf("Translation=%04x%04x\n", translation->language, translation->codePage);
+  for (const wchar_t* name : {L"ProductName", L"FileDescription", L"ProductVersion", L"FileVersion",
+                              L"LegalCopyright"}) {
+    wchar_t path[128];
+    wsprintfW(path, L"\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage, name);
+    wchar_t* value = nullptr;
+    if (VerQueryValueW(data.data(), path, reinterpret_cast<void**>(&value), &length) && value)
+      std::printf("%s=%s\n", Utf8(name).c_str(), Utf8(value).c_str());
+  }
+  return 0;
 }
 
 }  // namespace
@@ -154,6 +188,7 @@ int main() {
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return 0;
   }
+  if (argc == 3 && std::wstring(argv[1]) == L"version") return PrintVersion(argv[2]);
   if (argc < 3) return Usage();
   const std::wstring command = argv[1];
   const std::wstring caption = argv[2];
