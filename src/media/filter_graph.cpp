@@ -80,7 +80,8 @@ void TFilterGraph::Activate() {
   if (SUCCEEDED(QueryInterface(IID_PPV_ARGS(&events)))) {
     mediaEvent_ = events;
     (void)mediaEvent_->SetNotifyFlags(0);  // a graph that refuses only loses its notices
-    (void)mediaEvent_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_.Handle()), kGraphNotifyMessage,
+    (void)mediaEvent_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_.Handle()),
+                                       kGraphNotifyMessage,
                                        reinterpret_cast<LONG_PTR>(mediaEvent_.Get()));
   }
   SetGraphEdit(graphEdit_);

@@ -9,8 +9,8 @@ TEST_CASE("GDI owners leave device contexts as they found them") {
   SUBCASE("a selected object is put back, also when the scope ends by an exception") {
     const TMemoryDC dc(nullptr);
     const HGDIOBJ original = GetCurrentObject(dc.Get(), OBJ_FONT);
-    const TGdiObject<HFONT> font(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                                             0, 0, L"Arial"));
+    const TGdiObject<HFONT> font(
+        CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
     REQUIRE(font);
     CHECK_THROWS_AS(
         [&] {
