@@ -24,7 +24,7 @@ const wchar_t* const kChannelFolders[] = {L"\\录像\\#1\\", L"\\录像\\#2\\", 
 template <class T>
 platform::ComPtr<T> Query(TComponent* component) {
   platform::ComPtr<T> result;
-  CheckMediaResult(component->QueryInterface(__uuidof(T), reinterpret_cast<void**>(result.GetAddressOf())));
+  CheckMediaResult(component->QueryInterface(result.GetAddressOf()));
   return result;
 }
 
@@ -36,6 +36,19 @@ TBitBtn* MakeButton(TComponent* owner, TWinControl* parent, const wchar_t* name,
   button->SetBounds(left, top, width, height);
   button->SetCaption(caption);
   button->SetSkinSection(L"BUTTON");
+  return button;
+}
+
+// The side panel's tall toggle buttons, shown pressed at first.
+TSpeedButton* MakeSpeedButton(TComponent* owner, TWinControl* parent, const wchar_t* name, int top,
+                              const wchar_t* caption) {
+  auto* button = new TSpeedButton(owner);
+  button->SetName(name);
+  button->SetParent(parent);
+  button->SetBounds(8, top, 75, 41);
+  button->SetCaption(caption);
+  button->SetSkinSection(L"SPEEDBUTTON");
+  button->SetDown(true);
   return button;
 }
 }  // namespace
@@ -51,6 +64,18 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   SkinProvider1 = new TSkinProvider(this);
   SkinProvider1->SetName(L"SkinProvider1");
 
+  BuildButtonPanel();
+  BuildClientPanel();
+  BuildPopupMenu();
+  BuildChannels();
+  BuildTimersAndTray();
+
+  OnCreate = [this](TComponent* s) { FormCreate(s); };
+  OnResize = [this](TComponent* s) { FormResize(s); };
+  OnCloseQuery = [this](TComponent* s, bool& canClose) { FormCloseQuery(s, canClose); };
+}
+
+void TmainForm::BuildButtonPanel() {
   sPanel1 = new TPanel(this);
   sPanel1->SetName(L"sPanel1");
   sPanel1->SetParent(this);
@@ -60,22 +85,9 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   sPanel1->SetShowCaption(false);
   sPanel1->SetSkinSection(L"PANEL");
 
-  playBtn = new TSpeedButton(this);
-  playBtn->SetName(L"playBtn");
-  playBtn->SetParent(sPanel1);
-  playBtn->SetBounds(8, 17, 75, 41);
-  playBtn->SetCaption(L"监控");
-  playBtn->SetSkinSection(L"SPEEDBUTTON");
-  playBtn->SetDown(true);
+  playBtn = MakeSpeedButton(this, sPanel1, L"playBtn", 17, L"监控");
   playBtn->OnClick = [this](TComponent* s) { playBtnClick(s); };
-
-  recBtn = new TSpeedButton(this);
-  recBtn->SetName(L"recBtn");
-  recBtn->SetParent(sPanel1);
-  recBtn->SetBounds(8, 65, 75, 41);
-  recBtn->SetCaption(kStartRecording);
-  recBtn->SetSkinSection(L"SPEEDBUTTON");
-  recBtn->SetDown(true);
+  recBtn = MakeSpeedButton(this, sPanel1, L"recBtn", 65, kStartRecording);
   recBtn->OnClick = [this](TComponent* s) { recBtnClick(s); };
 
   sBitBtn2 = MakeButton(this, sPanel1, L"sBitBtn2", 8, 369, 75, 34, L"录像文件");
@@ -93,14 +105,9 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   topcbx->SetCaption(L"总在最前");
   topcbx->SetSkinSection(L"CHECKBOX");
   topcbx->OnClick = [this](TComponent* s) { topcbxClick(s); };
+}
 
-  sPanel2 = new TPanel(this);
-  sPanel2->SetName(L"sPanel2");
-  sPanel2->SetParent(this);
-  sPanel2->SetAlign(alClient);
-  sPanel2->SetShowCaption(false);
-  sPanel2->SetSkinSection(L"PANEL");
-
+void TmainForm::BuildPopupMenu() {
   PopupMenu = new TPopupMenu(this);
   PopupMenu->SetName(L"PopupMenu");
   PopupMenu->OnPopup = [this](TComponent* s) { PopupMenuPopup(s); };
@@ -114,7 +121,20 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   spshuxing->SetCaption(L"视频属性");
   spshuxing->OnClick = [this](TComponent* s) { spshuxingClick(s); };
   PopupMenu->Add(spshuxing);
+}
 
+// The panel the video panes sit on.
+void TmainForm::BuildClientPanel() {
+  sPanel2 = new TPanel(this);
+  sPanel2->SetName(L"sPanel2");
+  sPanel2->SetParent(this);
+  sPanel2->SetAlign(alClient);
+  sPanel2->SetShowCaption(false);
+  sPanel2->SetSkinSection(L"PANEL");
+}
+
+// The numbered fields name what each channel holds.
+void TmainForm::BuildChannels() {
   vPanel1 = new TPanel(this);
   vPanel2 = new TPanel(this);
   vPanel3 = new TPanel(this);
@@ -143,7 +163,9 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   ASFWriter2 = channels_[1].ASFWriter;
   ASFWriter3 = channels_[2].ASFWriter;
   ASFWriter4 = channels_[3].ASFWriter;
+}
 
+void TmainForm::BuildTimersAndTray() {
   Timer1 = new TTimer(this);
   Timer1->SetName(L"Timer1");
   Timer1->SetInterval(30000);
@@ -161,10 +183,6 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   TrayIcon1->SetMinimizeToTray(true);
   TrayIcon1->SetIconVisible(true);
   TrayIcon1->OnClick = [this](TComponent* s) { TrayIcon1Click(s); };
-
-  OnCreate = [this](TComponent* s) { FormCreate(s); };
-  OnResize = [this](TComponent* s) { FormResize(s); };
-  OnCloseQuery = [this](TComponent* s, bool& canClose) { FormCloseQuery(s, canClose); };
 }
 
 void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors) {

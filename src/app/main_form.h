@@ -110,6 +110,11 @@ protected:
   void CreateWnd() override;
 
 private:
+  void BuildButtonPanel();
+  void BuildClientPanel();
+  void BuildPopupMenu();
+  void BuildChannels();
+  void BuildTimersAndTray();
   void BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors);
   // The channel whose pane opened the popup menu, or null.
   const TChannel* PopupChannel() const;

@@ -9,48 +9,37 @@
 TApplication* Application = nullptr;
 
 namespace {
-const wchar_t kApplicationClass[] = L"CammonApplication";
+// Zero-sized at the screen centre: it is there for the taskbar button.
+TMessageWindowStyle ApplicationWindowStyle() {
+  return {.style = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+          .parent = nullptr,
+          .position = {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2},
+          .cursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW))};
 }
+}  // namespace
 
-TApplication::TApplication() : TComponent(nullptr) {
+TApplication::TApplication()
+    : TComponent(nullptr),
+      window_(L"CammonApplication", [this](TMessage& message) { WndProc(message); }, this,
+              ApplicationWindowStyle()) {
   Application = this;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  if (!GetClassInfoExW(GetModuleHandleW(nullptr), kApplicationClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = StaticWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kApplicationClass;
-    if (!RegisterClassExW(&wc)) RaiseLastOSError(L"RegisterClassEx");
-  }
-  // Zero-sized at the screen centre: it is there for the taskbar button.
-  const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-  handle_ = CreateWindowExW(0, kApplicationClass, L"",
-                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                            x, y, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
-  if (!handle_) RaiseLastOSError(L"CreateWindowEx");
 }
 
 TApplication::~TApplication() {
   DestroyComponents();
-  if (handle_) {
-    SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
-    DestroyWindow(handle_);
-  }
+  window_.Destroy();
   if (Application == this) Application = nullptr;
 }
 
 void TApplication::SetTitle(std::wstring title) {
   title_ = std::move(title);
-  SetWindowTextW(handle_, title_.c_str());
+  SetWindowTextW(window_.Handle(), title_.c_str());
 }
 
 void TApplication::SetIcon(HICON icon) {
   icon_ = icon;
-  SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(window_.Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(window_.Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
 void TApplication::HookMainWindow(const void* key, TWindowHook hook) {
@@ -60,23 +49,6 @@ void TApplication::HookMainWindow(const void* key, TWindowHook hook) {
 
 void TApplication::UnhookMainWindow(const void* key) {
   std::erase_if(hooks_, [key](const auto& entry) { return entry.first == key; });
-}
-
-LRESULT CALLBACK TApplication::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    static_cast<TApplication*>(create->lpCreateParams)->handle_ = hwnd;
-  }
-  auto* app = reinterpret_cast<TApplication*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!app) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  TMessage message{msg, wParam, lParam, 0};
-  try {
-    app->WndProc(message);
-  } catch (...) {
-    app->HandleException(app);
-  }
-  return message.Result;
 }
 
 void TApplication::WndProc(TMessage& m) {
@@ -98,14 +70,14 @@ void TApplication::WndProc(TMessage& m) {
       // Activation of the application window passes to the main form.
       if (LOWORD(m.WParam) != WA_INACTIVE && mainForm_ && mainForm_->HandleAllocated() &&
           IsWindowVisible(mainForm_->Handle()) && IsWindowEnabled(mainForm_->Handle()) &&
-          !IsIconic(handle_))
+          !IsIconic(window_.Handle()))
         SetFocus(mainForm_->Handle());
       break;
     case WM_QUERYENDSESSION:
       m.Result = mainForm_ ? mainForm_->CloseQuery() : TRUE;
       return;
   }
-  m.Result = DefWindowProcW(handle_, m.Msg, m.WParam, m.LParam);
+  m.Result = DefWindowProcW(window_.Handle(), m.Msg, m.WParam, m.LParam);
 }
 
 void TApplication::Run() {
@@ -143,19 +115,19 @@ void TApplication::DispatchOne(MSG& msg) {
 void TApplication::Terminate() { PostQuitMessage(0); }
 
 void TApplication::Minimize() {
-  if (IsIconic(handle_)) return;
-  SetActiveWindow(handle_);
-  ShowWindow(handle_, SW_MINIMIZE);
+  if (IsIconic(window_.Handle())) return;
+  SetActiveWindow(window_.Handle());
+  ShowWindow(window_.Handle(), SW_MINIMIZE);
   // The forms it owns go with it (Wine leaves them on screen otherwise).
-  ShowOwnedPopups(handle_, FALSE);
+  ShowOwnedPopups(window_.Handle(), FALSE);
   if (OnMinimize) OnMinimize(this);
 }
 
 void TApplication::Restore() {
-  if (!IsIconic(handle_)) return;
-  SetActiveWindow(handle_);
-  ShowWindow(handle_, SW_RESTORE);
-  ShowOwnedPopups(handle_, TRUE);
+  if (!IsIconic(window_.Handle())) return;
+  SetActiveWindow(window_.Handle());
+  ShowWindow(window_.Handle(), SW_RESTORE);
+  ShowOwnedPopups(window_.Handle(), TRUE);
   if (mainForm_ && mainForm_->HandleAllocated() && mainForm_->Visible())
     SetActiveWindow(mainForm_->Handle());
   if (OnRestore) OnRestore(this);
@@ -195,7 +167,7 @@ HWND TApplication::PopupOwner() const {
   if (!modalForms_.empty() && modalForms_.back()->HandleAllocated())
     return modalForms_.back()->Handle();
   if (mainForm_ && mainForm_->HandleAllocated() && mainForm_->Visible()) return mainForm_->Handle();
-  return handle_;
+  return window_.Handle();
 }
 
 int TApplication::ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT flags) {

@@ -11,6 +11,7 @@
 
 #include "classlib/component.h"
 #include "classlib/control.h"
+#include "classlib/message_window.h"
 
 class TForm;
 
@@ -26,7 +27,7 @@ public:
   TApplication();
   ~TApplication() override;
 
-  HWND Handle() const { return handle_; }
+  HWND Handle() const { return window_.Handle(); }
   const std::wstring& Title() const { return title_; }
   void SetTitle(std::wstring title);
   HICON Icon() const { return icon_; }
@@ -82,11 +83,9 @@ public:
   void PopModal() { modalForms_.pop_back(); }
 
 private:
-  static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void WndProc(TMessage& message);
   void DispatchOne(MSG& msg);
 
-  HWND handle_ = nullptr;
   std::wstring title_;
   HICON icon_ = nullptr;
   TForm* mainForm_ = nullptr;
@@ -94,6 +93,8 @@ private:
   bool terminated_ = false;
   std::vector<std::pair<const void*, TWindowHook>> hooks_;
   std::vector<TForm*> modalForms_;
+  // Last: its method uses everything above.
+  TMessageWindow window_;
 };
 
 // The text the standard error box shows for an error message: "." appended

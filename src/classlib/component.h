@@ -57,6 +57,12 @@ public:
 
   // Interface query, for components that implement COM-style interfaces.
   virtual HRESULT QueryInterface(REFIID iid, void** object);
+  // The typed form; a class that overrides the query brings it back with
+  // `using TComponent::QueryInterface;`.
+  template <class T>
+  HRESULT QueryInterface(T** object) {
+    return QueryInterface(__uuidof(T), reinterpret_cast<void**>(object));
+  }
 
 protected:
   virtual void Notification(TComponent* component, TOperation operation);

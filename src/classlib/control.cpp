@@ -7,6 +7,7 @@
 
 #include "classlib/application.h"
 #include "classlib/exceptions.h"
+#include "classlib/gdi.h"
 #include "classlib/menus.h"
 
 TShiftState KeysToShiftState(WPARAM keys) {
@@ -335,38 +336,15 @@ void TWinControl::WndProc(TMessage& m) {
         return;
       }
       break;
-    case WM_SIZE: {
-      RECT r;
-      GetWindowRect(handle_, &r);
-      if (HWND p = GetParent(handle_); p && (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD))
-        MapWindowPoints(nullptr, p, reinterpret_cast<POINT*>(&r), 2);
-      if (m.WParam != SIZE_MINIMIZED) {
-        const bool resized = r.right - r.left != width_ || r.bottom - r.top != height_;
-        left_ = r.left;
-        top_ = r.top;
-        width_ = r.right - r.left;
-        height_ = r.bottom - r.top;
-        AlignControls();
-        if (resized && OnResize && !Loading()) OnResize(this);
-      }
+    case WM_SIZE:
+      if (m.WParam != SIZE_MINIMIZED) Resized();
       break;
-    }
     case WM_COMMAND:
-      if (m.LParam) {
-        if (TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam))) {
-          child->CommandNotify(HIWORD(m.WParam));
-          return;
-        }
-      }
-      break;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-      if (TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam))) {
-        m.Result = child->ColorNotify(reinterpret_cast<HDC>(m.WParam));
-        return;
-      }
+      if (NotifyChild(m)) return;
       break;
     case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK:
@@ -381,23 +359,9 @@ void TWinControl::WndProc(TMessage& m) {
       mouseCaptured_ = false;
       mouseTarget_ = nullptr;
       break;
-    case WM_CONTEXTMENU: {
-      POINT screen{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
-      if (screen.x == -1 && screen.y == -1) {
-        screen = POINT{0, 0};
-        ::ClientToScreen(handle_, &screen);
-      }
-      // The graphic child under the pointer gets its own menu first.
-      POINT local = screen;
-      ::ScreenToClient(handle_, &local);
-      for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        TControl* c = *it;
-        RECT r = c->BoundsRect();
-        if (c->graphic_ && c->visible_ && PtInRect(&r, local) && c->DoContextPopup(screen)) return;
-      }
-      if (DoContextPopup(screen)) return;
+    case WM_CONTEXTMENU:
+      if (ContextPopup(m.LParam)) return;
       break;
-    }
     case WM_SETFOCUS:
       if (OnEnter) OnEnter(this);
       break;
@@ -406,6 +370,48 @@ void TWinControl::WndProc(TMessage& m) {
       break;
   }
   DefaultHandler(m);
+}
+
+void TWinControl::Resized() {
+  RECT r;
+  GetWindowRect(handle_, &r);
+  if (HWND p = GetParent(handle_); p && (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD))
+    MapWindowPoints(nullptr, p, reinterpret_cast<POINT*>(&r), 2);
+  const bool resized = r.right - r.left != width_ || r.bottom - r.top != height_;
+  left_ = r.left;
+  top_ = r.top;
+  width_ = r.right - r.left;
+  height_ = r.bottom - r.top;
+  AlignControls();
+  if (resized && OnResize && !Loading()) OnResize(this);
+}
+
+// A child window's command or colour request goes to its control.
+bool TWinControl::NotifyChild(TMessage& m) {
+  if (m.Msg == WM_COMMAND && !m.LParam) return false;  // a menu or accelerator
+  TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam));
+  if (!child) return false;
+  if (m.Msg == WM_COMMAND) child->CommandNotify(HIWORD(m.WParam));
+  else m.Result = child->ColorNotify(reinterpret_cast<HDC>(m.WParam));
+  return true;
+}
+
+// The graphic child under the pointer gets its own menu first; a menu key
+// (position -1, -1) opens at the control's corner.
+bool TWinControl::ContextPopup(LPARAM position) {
+  POINT screen{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  if (screen.x == -1 && screen.y == -1) {
+    screen = POINT{0, 0};
+    ::ClientToScreen(handle_, &screen);
+  }
+  POINT local = screen;
+  ::ScreenToClient(handle_, &local);
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    TControl* c = *it;
+    RECT r = c->BoundsRect();
+    if (c->graphic_ && c->visible_ && PtInRect(&r, local) && c->DoContextPopup(screen)) return true;
+  }
+  return DoContextPopup(screen);
 }
 
 void TWinControl::MouseMessage(TMessage& m) {
@@ -463,14 +469,14 @@ void TWinControl::MouseMessage(TMessage& m) {
 }
 
 void TWinControl::PaintHandler() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(handle_, &ps);
+  const TPaintDC paint(handle_);
+  const HDC dc = paint.Get();
   canvas_.SetHandle(dc);
   Paint(canvas_);
   for (TControl* c : controls_) {
     if (!c->graphic_ || !c->visible_) continue;
     RECT r = c->BoundsRect(), overlap;
-    if (!IntersectRect(&overlap, &r, &ps.rcPaint)) continue;
+    if (!IntersectRect(&overlap, &r, &paint.PaintRect())) continue;
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
     SetViewportOrgEx(dc, r.left, r.top, nullptr);
@@ -479,7 +485,6 @@ void TWinControl::PaintHandler() {
     RestoreDC(dc, saved);
   }
   canvas_.SetHandle(nullptr);
-  EndPaint(handle_, &ps);
 }
 
 void TWinControl::Paint(TCanvas&) {}
@@ -487,18 +492,15 @@ void TWinControl::Paint(TCanvas&) {}
 void TWinControl::PaintBackground(HDC dc) {
   RECT r;
   GetClientRect(handle_, &r);
-  HBRUSH brush = CreateSolidBrush(ColorToRGB(color_));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  FillSolidRect(dc, r, ColorToRGB(color_));
 }
 
 LRESULT TWinControl::ColorNotify(HDC dc) {
   SetTextColor(dc, ColorToRGB(font_.Color()));
   SetBkColor(dc, ColorToRGB(color_));
-  static HBRUSH brush = nullptr;
-  if (brush) DeleteObject(brush);
-  brush = CreateSolidBrush(ColorToRGB(color_));
-  return reinterpret_cast<LRESULT>(brush);
+  static TGdiObject<HBRUSH> brush;
+  brush.Reset(CreateSolidBrush(ColorToRGB(color_)));
+  return reinterpret_cast<LRESULT>(brush.Get());
 }
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {

@@ -221,6 +221,10 @@ private:
   void RemoveControl(TControl* control);
   void PaintHandler();
   void MouseMessage(TMessage& message);
+  // Steps of WndProc.
+  void Resized();
+  bool NotifyChild(TMessage& message);
+  bool ContextPopup(LPARAM position);
 
   std::vector<TControl*> controls_;
   // The child (or this control) that took the mouse at a button press.

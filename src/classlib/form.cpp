@@ -4,6 +4,7 @@
 
 #include "classlib/application.h"
 #include "classlib/exceptions.h"
+#include "classlib/gdi.h"
 #include "classlib/skin_painter.h"
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
@@ -308,9 +309,7 @@ void TForm::PaintBackground(HDC dc) {
   }
   RECT r;
   GetClientRect(handle_, &r);
-  HBRUSH brush = CreateSolidBrush(ColorToRGB(skin->SectionColor(skinSection_, color_)));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  FillSolidRect(dc, r, ColorToRGB(skin->SectionColor(skinSection_, color_)));
 }
 
 void TForm::PaintSkinFrame() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "classlib/gdi.h"
 #include "classlib/graphics.h"
 #include "classlib/skin_painter.h"
 
@@ -29,16 +30,14 @@ void TShape::PaintOn(TCanvas& canvas) {
     r.bottom = r.top + side;
   }
   HDC dc = canvas.Handle();
-  HGDIOBJ oldPen = SelectObject(dc, pen_.Handle());
-  HGDIOBJ oldBrush = SelectObject(dc, brush_.Handle());
+  const TSelectedObject selectedPen(dc, pen_.Handle());
+  const TSelectedObject selectedBrush(dc, brush_.Handle());
   switch (shape_) {
     case stRectangle:
     case stSquare: ::Rectangle(dc, r.left, r.top, r.right, r.bottom); break;
     case stRoundRect: RoundRect(dc, r.left, r.top, r.right, r.bottom, 8, 8); break;
     case stEllipse: Ellipse(dc, r.left, r.top, r.right, r.bottom); break;
   }
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
 }
 
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
@@ -90,24 +89,18 @@ void TLabel::SetTransparent(bool value) {
 void TLabel::SetCaption(std::wstring caption) {
   TControl::SetCaption(std::move(caption));
   if (autoSize_ && parent_) {
-    HDC dc = GetDC(nullptr);
-    TCanvas measure(dc);
+    const TWindowDC screen(nullptr);
+    TCanvas measure(screen.Get());
     measure.Font().Assign(font_);
     const SIZE s = measure.TextExtent(caption_);
-    ReleaseDC(nullptr, dc);
     SetBounds(left_, top_, s.cx, s.cy);
   }
 }
 
 void TLabel::PaintOn(TCanvas& canvas) {
   HDC dc = canvas.Handle();
-  if (!transparent_) {
-    HBRUSH brush = CreateSolidBrush(ColorToRGB(color_));
-    RECT r{0, 0, width_, height_};
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
-  }
-  HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
+  if (!transparent_) FillSolidRect(dc, RECT{0, 0, width_, height_}, ColorToRGB(color_));
+  const TSelectedObject selected(dc, font_.Handle());
   SetBkMode(dc, TRANSPARENT);
   TColor color = enabled_ ? font_.Color() : clGray;
   // Under a skin the text takes the colour of the surface it stands on.
@@ -117,5 +110,4 @@ void TLabel::PaintOn(TCanvas& canvas) {
   RECT r{0, 0, width_, height_};
   DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r,
             DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
-  SelectObject(dc, oldFont);
 }

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "classlib/exceptions.h"
+#include "classlib/gdi.h"
 
 COLORREF ColorToRGB(TColor color) {
   if (color < 0) return GetSysColor(color & 0xFF);
@@ -16,9 +17,7 @@ COLORREF ColorToRGB(TColor color) {
 }
 
 TFont::TFont() = default;
-TFont::~TFont() {
-  if (handle_) DeleteObject(handle_);
-}
+TFont::~TFont() = default;
 
 void TFont::Assign(const TFont& other) {
   name_ = other.name_;
@@ -42,9 +41,8 @@ void TFont::SetHeight(int height) {
 }
 
 static int ScreenPixelsPerInch() {
-  HDC dc = GetDC(nullptr);
-  const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
+  const TWindowDC screen(nullptr);
+  const int ppi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
   return ppi ? ppi : 96;
 }
 
@@ -80,59 +78,42 @@ HFONT TFont::Handle() {
     lf.lfCharSet = charset_;
     lf.lfQuality = DEFAULT_QUALITY;
     wcsncpy(lf.lfFaceName, name_.c_str(), LF_FACESIZE - 1);
-    handle_ = CreateFontIndirectW(&lf);
+    handle_.Reset(CreateFontIndirectW(&lf));
   }
-  return handle_;
+  return handle_.Get();
 }
 
 void TFont::Changed() {
-  if (handle_) {
-    DeleteObject(handle_);
-    handle_ = nullptr;
-  }
+  handle_.Reset();
   if (OnChange) OnChange();
-}
-
-TBrush::~TBrush() {
-  if (handle_) DeleteObject(handle_);
 }
 
 void TBrush::SetColor(TColor color) {
   if (color == color_ && style_ == bsSolid) return;
   color_ = color;
   style_ = bsSolid;
-  if (handle_) {
-    DeleteObject(handle_);
-    handle_ = nullptr;
-  }
+  handle_.Reset();
 }
 
 HBRUSH TBrush::Handle() {
   if (style_ == bsClear) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  if (!handle_) handle_ = CreateSolidBrush(ColorToRGB(color_));
-  return handle_;
-}
-
-TPen::~TPen() { Reset(); }
-
-void TPen::Reset() {
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
+  if (!handle_) handle_.Reset(CreateSolidBrush(ColorToRGB(color_)));
+  return handle_.Get();
 }
 
 void TPen::SetColor(TColor color) {
   color_ = color;
-  Reset();
+  handle_.Reset();
 }
 
 void TPen::SetWidth(int width) {
   width_ = width;
-  Reset();
+  handle_.Reset();
 }
 
 HPEN TPen::Handle() {
-  if (!handle_) handle_ = CreatePen(PS_SOLID, width_, ColorToRGB(color_));
-  return handle_;
+  if (!handle_) handle_.Reset(CreatePen(PS_SOLID, width_, ColorToRGB(color_)));
+  return handle_.Get();
 }
 
 RECT TCanvas::ClipRect() const {
@@ -149,15 +130,13 @@ void TCanvas::FillRect(const RECT& rect) {
 void TCanvas::FrameRect(const RECT& rect) { ::FrameRect(dc_, &rect, brush_.Handle()); }
 
 void TCanvas::Rectangle(const RECT& rect) {
-  HGDIOBJ oldPen = SelectObject(dc_, pen_.Handle());
-  HGDIOBJ oldBrush = SelectObject(dc_, brush_.Handle());
+  const TSelectedObject selectedPen(dc_, pen_.Handle());
+  const TSelectedObject selectedBrush(dc_, brush_.Handle());
   ::Rectangle(dc_, rect.left, rect.top, rect.right, rect.bottom);
-  SelectObject(dc_, oldBrush);
-  SelectObject(dc_, oldPen);
 }
 
 void TCanvas::TextOut(int x, int y, const std::wstring& text) {
-  HGDIOBJ oldFont = SelectObject(dc_, font_.Handle());
+  const TSelectedObject selected(dc_, font_.Handle());
   SetTextColor(dc_, ColorToRGB(font_.Color()));
   if (brush_.Style() == bsClear) {
     SetBkMode(dc_, TRANSPARENT);
@@ -166,14 +145,12 @@ void TCanvas::TextOut(int x, int y, const std::wstring& text) {
     SetBkColor(dc_, ColorToRGB(brush_.Color()));
   }
   ExtTextOutW(dc_, x, y, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
-  SelectObject(dc_, oldFont);
 }
 
 SIZE TCanvas::TextExtent(const std::wstring& text) {
-  HGDIOBJ oldFont = SelectObject(dc_, font_.Handle());
+  const TSelectedObject selected(dc_, font_.Handle());
   SIZE size{};
   GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc_, oldFont);
   return size;
 }
 
@@ -189,13 +166,10 @@ void TCanvas::StretchDraw(const RECT& rect, TBitmap& bitmap) {
              bitmap.Width(), bitmap.Height(), SRCCOPY);
 }
 
-TBitmap::~TBitmap() {
-  ReleaseCanvas();
-  if (bitmap_) DeleteObject(bitmap_);
-}
+TBitmap::~TBitmap() { ReleaseCanvas(); }
 
 void TBitmap::SetSize(int width, int height) {
-  if (width == width_ && height == height_ && bitmap_) return;
+  if (width == width_ && height == height_ && !Empty()) return;
   width_ = width;
   height_ = height;
   Recreate();
@@ -204,7 +178,7 @@ void TBitmap::SetSize(int width, int height) {
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == format_) return;
   format_ = format;
-  if (bitmap_) Recreate();
+  if (!Empty()) Recreate();
 }
 
 int TBitmap::Stride() const {
@@ -214,8 +188,7 @@ int TBitmap::Stride() const {
 
 void TBitmap::Recreate() {
   ReleaseCanvas();
-  if (bitmap_) DeleteObject(bitmap_);
-  bitmap_ = nullptr;
+  bitmap_.Reset();
   bits_ = nullptr;
   if (width_ <= 0 || height_ <= 0) return;
   BITMAPINFO info{};
@@ -226,7 +199,7 @@ void TBitmap::Recreate() {
   info.bmiHeader.biBitCount = format_ == pf32bit ? 32 : 24;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bitmap_.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap_) RaiseLastOSError(L"CreateDIBSection");
   bits_ = static_cast<std::uint8_t*>(bits);
   std::memset(bits_, 0, static_cast<size_t>(Stride()) * height_);
@@ -234,26 +207,22 @@ void TBitmap::Recreate() {
 
 TCanvas& TBitmap::Canvas() {
   if (!canvas_) canvas_ = std::make_unique<TCanvas>();
-  if (!dc_) {
-    dc_ = CreateCompatibleDC(nullptr);
-    if (bitmap_) oldBitmap_ = SelectObject(dc_, bitmap_);
-    canvas_->SetHandle(dc_);
+  if (!memory_) {
+    memory_ = std::make_unique<MemoryCanvas>(bitmap_.Get());
+    canvas_->SetHandle(memory_->dc.Get());
   }
   return *canvas_;
 }
 
 HBITMAP TBitmap::Handle() {
   ReleaseCanvas();
-  return bitmap_;
+  return bitmap_.Get();
 }
 
 void TBitmap::ReleaseCanvas() {
-  if (!dc_) return;
+  if (!memory_) return;
   GdiFlush();
-  if (oldBitmap_) SelectObject(dc_, oldBitmap_);
-  DeleteDC(dc_);
-  dc_ = nullptr;
-  oldBitmap_ = nullptr;
+  memory_.reset();
   if (canvas_) canvas_->SetHandle(nullptr);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "classlib/gdi.h"
+
 // A colour: an RGB value (0x00BBGGRR), or a system colour index with the
 // top bit set.
 using TColor = std::int32_t;
@@ -54,14 +56,13 @@ private:
   TFontStyles style_ = 0;
   TColor color_ = clWindowText;
   BYTE charset_ = GB2312_CHARSET;
-  HFONT handle_ = nullptr;
+  TGdiObject<HFONT> handle_;
 };
 
 enum TBrushStyle { bsSolid, bsClear };
 
 class TBrush {
 public:
-  ~TBrush();
   TColor Color() const { return color_; }
   void SetColor(TColor color);
   TBrushStyle Style() const { return style_; }
@@ -71,12 +72,11 @@ public:
 private:
   TColor color_ = clWhite;
   TBrushStyle style_ = bsSolid;
-  HBRUSH handle_ = nullptr;
+  TGdiObject<HBRUSH> handle_;
 };
 
 class TPen {
 public:
-  ~TPen();
   TColor Color() const { return color_; }
   void SetColor(TColor color);
   int Width() const { return width_; }
@@ -84,10 +84,9 @@ public:
   HPEN Handle();
 
 private:
-  void Reset();
   TColor color_ = clBlack;
   int width_ = 1;
-  HPEN handle_ = nullptr;
+  TGdiObject<HPEN> handle_;
 };
 
 // Drawing on a device context it does not own (a paint DC, a bitmap's DC).
@@ -152,10 +151,15 @@ private:
   void ReleaseCanvas();
   int width_ = 0, height_ = 0;
   TPixelFormat format_ = pf24bit;
-  HBITMAP bitmap_ = nullptr;
+  // The memory DC of the canvas, with the bitmap selected into it.
+  struct MemoryCanvas {
+    explicit MemoryCanvas(HBITMAP bitmap) : selected(dc.Get(), bitmap) {}
+    TMemoryDC dc{nullptr};
+    TSelectedObject selected;
+  };
+  TGdiObject<HBITMAP> bitmap_;
   std::uint8_t* bits_ = nullptr;
-  HDC dc_ = nullptr;
-  HGDIOBJ oldBitmap_ = nullptr;
+  std::unique_ptr<MemoryCanvas> memory_;
   std::unique_ptr<TCanvas> canvas_;
 };
 

@@ -7,24 +7,27 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/form.h"
+#include "classlib/gdi.h"
 #include "classlib/sysutils.h"
 
 namespace {
 // Plain text drawing in the control's font, centred unless told otherwise.
 void DrawCaption(HDC dc, TFont& font, TColor color, const std::wstring& text, RECT r,
                  UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE) {
-  HGDIOBJ oldFont = SelectObject(dc, font.Handle());
+  const TSelectedObject selected(dc, font.Handle());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorToRGB(color));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
 }
 
-void FillColor(HDC dc, const RECT& r, TColor color) {
-  HBRUSH brush = CreateSolidBrush(ColorToRGB(color));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+SIZE TextSize(HDC dc, TFont& font, const std::wstring& text) {
+  const TSelectedObject selected(dc, font.Handle());
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  return size;
 }
+
+void FillColor(HDC dc, const RECT& r, TColor color) { FillSolidRect(dc, r, ColorToRGB(color)); }
 
 bool SkinDraws(const std::wstring& section, TSkinPart part, HDC dc, const RECT& r,
                TDrawStates states) {
@@ -32,32 +35,6 @@ bool SkinDraws(const std::wstring& section, TSkinPart part, HDC dc, const RECT& 
   return skin && !section.empty() && skin->DrawPart(section, part, dc, r, states);
 }
 
-// Paints into an off-screen bitmap first, so a repaint never flickers.
-class BufferedPaint {
-public:
-  BufferedPaint(HDC target, int width, int height)
-      : target_(target), width_(width), height_(height) {
-    dc_ = CreateCompatibleDC(target);
-    bitmap_ = CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1));
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~BufferedPaint() {
-    BitBlt(target_, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  BufferedPaint(const BufferedPaint&) = delete;
-  BufferedPaint& operator=(const BufferedPaint&) = delete;
-  HDC Handle() const { return dc_; }
-
-private:
-  HDC target_;
-  int width_, height_;
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-};
 }  // namespace
 
 // ----------------------------------------------------------------- TStrings
@@ -227,7 +204,7 @@ void TSpeedButton::PaintOn(TCanvas& canvas) {
   HDC dc = canvas.Handle();
   const RECT r{0, 0, width_, height_};
   TDrawStates states = 0;
-  if (down_ || (pressing_ && pressedInside_)) states |= dsPressed;
+  if (down_ || press_.Shown()) states |= dsPressed;
   if (!enabled_) states |= dsDisabled;
   if (!SkinDraws(skinSection_, spFace, dc, r, states)) {
     FillColor(dc, r, color_);
@@ -244,30 +221,33 @@ void TSpeedButton::PaintOn(TCanvas& canvas) {
 
 void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == mbLeft) {
-    pressing_ = true;
-    pressedInside_ = true;
+    press_.Press();
     Invalidate();
   }
   TGraphicControl::MouseDown(button, shift, x, y);
 }
 
 void TSpeedButton::MouseMove(TShiftState shift, int x, int y) {
-  if (pressing_) {
-    const bool inside = x >= 0 && y >= 0 && x < width_ && y < height_;
-    if (inside != pressedInside_) {
-      pressedInside_ = inside;
-      Invalidate();
-    }
-  }
+  if (press_.Move(x, y, width_, height_)) Invalidate();
   TGraphicControl::MouseMove(shift, x, y);
 }
 
 void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button == mbLeft && pressing_) {
-    pressing_ = false;
-    Invalidate();
-  }
+  if (button == mbLeft && press_.Release()) Invalidate();
   TGraphicControl::MouseUp(button, shift, x, y);
+}
+
+bool TButtonPress::Move(int x, int y, int width, int height) {
+  const bool now = x >= 0 && y >= 0 && x < width && y < height;
+  if (!held || now == inside) return false;
+  inside = now;
+  return true;
+}
+
+bool TButtonPress::Release() {
+  if (!held) return false;
+  held = false;
+  return true;
 }
 
 // ------------------------------------------------------------------ TBitBtn
@@ -312,38 +292,28 @@ void TBitBtn::WndProc(TMessage& m) {
 void TBitBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == mbLeft) {
     if (GetFocus() != handle_) ::SetFocus(handle_);
-    pressing_ = true;
-    pressedInside_ = true;
+    press_.Press();
     Invalidate();
   }
   TCustomControl::MouseDown(button, shift, x, y);
 }
 
 void TBitBtn::MouseMove(TShiftState shift, int x, int y) {
-  if (pressing_) {
-    const bool inside = x >= 0 && y >= 0 && x < width_ && y < height_;
-    if (inside != pressedInside_) {
-      pressedInside_ = inside;
-      Invalidate();
-    }
-  }
+  if (press_.Move(x, y, width_, height_)) Invalidate();
   TCustomControl::MouseMove(shift, x, y);
 }
 
 void TBitBtn::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button == mbLeft && pressing_) {
-    pressing_ = false;
-    Invalidate();
-  }
+  if (button == mbLeft && press_.Release()) Invalidate();
   TCustomControl::MouseUp(button, shift, x, y);
 }
 
 void TBitBtn::Paint(TCanvas& canvas) {
   const RECT r = ClientRect();
-  BufferedPaint buffer(canvas.Handle(), r.right, r.bottom);
+  TBufferedPaint buffer(canvas.Handle(), r.right, r.bottom);
   HDC dc = buffer.Handle();
   TDrawStates states = BaseStates();
-  if (pressing_ && pressedInside_) states |= dsPressed;
+  if (press_.Shown()) states |= dsPressed;
   if (!SkinDraws(skinSection_, spFace, dc, r, states)) {
     FillColor(dc, r, color_);
     RECT edge = r;
@@ -409,7 +379,7 @@ void TCheckBox::WndProc(TMessage& m) {
 
 void TCheckBox::Paint(TCanvas& canvas) {
   const RECT r = ClientRect();
-  BufferedPaint buffer(canvas.Handle(), r.right, r.bottom);
+  TBufferedPaint buffer(canvas.Handle(), r.right, r.bottom);
   HDC dc = buffer.Handle();
   TDrawStates states = BaseStates();
   if (checked_) states |= dsChecked;
@@ -429,10 +399,7 @@ void TCheckBox::Paint(TCanvas& canvas) {
   RECT text{box + 4, 0, r.right, r.bottom};
   DrawCaption(dc, font_, TextColor(states), caption_, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
   if (states & dsFocused) {
-    HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
-    SIZE size{};
-    GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
-    SelectObject(dc, oldFont);
+    const SIZE size = TextSize(dc, font_, caption_);
     RECT focus{text.left - 1, (r.bottom - size.cy) / 2 - 1,
                std::min<LONG>(text.left + size.cx + 1, r.right), (r.bottom + size.cy) / 2 + 1};
     DrawFocusRect(dc, &focus);
@@ -458,10 +425,7 @@ void TGroupBox::Paint(TCanvas& canvas) {
   if (TSkinPainter* skin = ActiveSkin(); skin && parent_ && !parent_->SkinSection().empty())
     back = skin->SectionColor(parent_->SkinSection(), back);
   FillColor(dc, r, back);
-  HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
-  SIZE text{};
-  GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &text);
-  SelectObject(dc, oldFont);
+  const SIZE text = TextSize(dc, font_, caption_);
   // The frame starts at the middle of the caption line.
   RECT frame{0, text.cy / 2, r.right, r.bottom};
   const TDrawStates states = BaseStates();
@@ -549,10 +513,8 @@ void TComboBox::CommandNotify(WORD code) {
 
 void TComboBox::WndProc(TMessage& m) {
   if (m.Msg == WM_PAINT && ActiveSkin() && !skinSection_.empty()) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(handle_, &ps);
-    PaintSkinned(dc);
-    EndPaint(handle_, &ps);
+    const TPaintDC paint(handle_);
+    PaintSkinned(paint.Get());
     return;
   }
   if (m.Msg == WM_ERASEBKGND && ActiveSkin() && !skinSection_.empty()) {
@@ -565,7 +527,7 @@ void TComboBox::WndProc(TMessage& m) {
 void TComboBox::PaintSkinned(HDC target) {
   RECT r;
   GetClientRect(handle_, &r);
-  BufferedPaint buffer(target, r.right, r.bottom);
+  TBufferedPaint buffer(target, r.right, r.bottom);
   HDC dc = buffer.Handle();
   TDrawStates states = 0;
   if (!enabled_) states |= dsDisabled;
@@ -679,7 +641,7 @@ void TDirectoryEdit::BoundsChanged() {
 
 void TDirectoryEdit::Paint(TCanvas& canvas) {
   const RECT r = ClientRect();
-  BufferedPaint buffer(canvas.Handle(), r.right, r.bottom);
+  TBufferedPaint buffer(canvas.Handle(), r.right, r.bottom);
   HDC dc = buffer.Handle();
   TDrawStates states = BaseStates();
   if (edit_->HandleAllocated() && GetFocus() == edit_->Handle()) states |= dsFocused;

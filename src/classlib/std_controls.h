@@ -81,6 +81,17 @@ private:
   bool showCaption_ = true;
 };
 
+// A button's left press: held, and shown pressed while the pointer stays
+// on the button. Move and Release answer whether the look changed.
+struct TButtonPress {
+  void Press() { held = inside = true; }
+  bool Move(int x, int y, int width, int height);
+  bool Release();
+  bool Shown() const { return held && inside; }
+  bool held = false;
+  bool inside = false;
+};
+
 // A button drawn on its parent, without focus; Down keeps it pressed.
 class TSpeedButton : public TGraphicControl {
 public:
@@ -94,8 +105,7 @@ public:
 
 private:
   bool down_ = false;
-  bool pressing_ = false;
-  bool pressedInside_ = false;
+  TButtonPress press_;
 };
 
 // A push button with an optional picture left of its caption. A modal
@@ -119,8 +129,7 @@ protected:
 private:
   TBitmap glyph_;
   int modalResult_ = 0;
-  bool pressing_ = false;
-  bool pressedInside_ = false;
+  TButtonPress press_;
 };
 
 // A check box. OnClick runs on every change of Checked, whether the user or

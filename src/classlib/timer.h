@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "classlib/component.h"
+#include "classlib/message_window.h"
 
 class TTimer : public TComponent {
 public:
@@ -20,10 +21,10 @@ protected:
   void Loaded() override;
 
 private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void TimerMessage(TMessage& message);
   void UpdateTimer();
 
   bool enabled_ = true;
   unsigned interval_ = 1000;
-  HWND window_ = nullptr;
+  TMessageWindow window_;
 };

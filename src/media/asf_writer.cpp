@@ -42,12 +42,7 @@ TASFWriter::TASFWriter(TComponent* owner) : TComponent(owner) {}
 TASFWriter::~TASFWriter() { link_.SetGraph(nullptr); }
 
 HRESULT TASFWriter::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IGraphMember))) {
-    *object = static_cast<IGraphMember*>(this);
-    return S_OK;
-  }
-  return QueryMemberFilter(filter_.Get(), iid, object);
+  return QueryMember(this, filter_.Get(), iid, object);
 }
 
 void TASFWriter::Notification(TComponent* component, TOperation operation) {
@@ -57,7 +52,7 @@ void TASFWriter::Notification(TComponent* component, TOperation operation) {
 
 BYTE TASFWriter::Profile() {
   ComPtr<IConfigAsfWriter> config;
-  if (FAILED(QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config.GetAddressOf()))))
+  if (FAILED(QueryInterface(IID_PPV_ARGS(&config))))
     return profile_;
   GUID current = GUID_NULL;
   (void)config->GetCurrentProfileGuid(&current);  // a failure leaves GUID_NULL: not in the table
@@ -68,7 +63,7 @@ BYTE TASFWriter::Profile() {
 
 void TASFWriter::SetProfile(BYTE value) {
   ComPtr<IConfigAsfWriter> config;
-  if (SUCCEEDED(QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config.GetAddressOf())))) {
+  if (SUCCEEDED(QueryInterface(IID_PPV_ARGS(&config)))) {
     if (value < kWMProfiles8Count)
       (void)config->ConfigureFilterUsingProfileGuid(kWMProfiles8[value]);  // failure: the filter keeps its profile
     return;
@@ -78,7 +73,7 @@ void TASFWriter::SetProfile(BYTE value) {
 
 std::wstring TASFWriter::FileName() {
   ComPtr<IFileSinkFilter2> sink;
-  if (FAILED(QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.GetAddressOf()))))
+  if (FAILED(QueryInterface(IID_PPV_ARGS(&sink))))
     return fileName_;
   LPOLESTR name = nullptr;
   (void)sink->GetCurFile(&name, nullptr);  // without a name the result is empty either way
@@ -91,7 +86,7 @@ std::wstring TASFWriter::FileName() {
 void TASFWriter::SetFileName(const std::wstring& value) {
   fileName_ = value;
   ComPtr<IFileSinkFilter2> sink;
-  if (SUCCEEDED(QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.GetAddressOf()))))
+  if (SUCCEEDED(QueryInterface(IID_PPV_ARGS(&sink))))
     (void)sink->SetFileName(fileName_.c_str(), nullptr);  // a refused name shows as no recording
 }
 
@@ -132,9 +127,9 @@ void TASFWriter::ConfigureAddedFilter() {
     if (pins.Count() == 2) secondPin_ = pins.Items(1);
 
     ComPtr<IServiceProvider> provider;
-    if (SUCCEEDED(QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(provider.GetAddressOf())))) {
-      (void)provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced2,
-                                   reinterpret_cast<void**>(writerAdvanced_.ReleaseAndGetAddressOf()));  // none: no live serving
+    if (SUCCEEDED(QueryInterface(IID_PPV_ARGS(&provider)))) {
+      (void)provider->QueryService(IID_IWMWriterAdvanced2,  // none: no live serving
+                                   IID_PPV_ARGS(writerAdvanced_.ReleaseAndGetAddressOf()));
       provider.Reset();
     }
 

@@ -7,6 +7,8 @@
 #include "classlib/exceptions.h"
 #include "classlib/sysutils.h"
 
+using platform::ComPtr;
+
 void TPersistentMemory::SetDataLength(std::uint32_t n) {
   if (length_ != 0 && data_) std::free(data_);
   data_ = nullptr;
@@ -66,9 +68,9 @@ bool IsDisplayNameBlock(const std::uint8_t* data, std::uint32_t length) {
 void TBaseFilter::AssignMoniker(IMoniker* moniker) {
   SetDataLength(0);
   if (!moniker) return;
-  platform::ComPtr<IStream> stream;
+  ComPtr<IStream> stream;
   if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return;
-  platform::ComPtr<IPersistStream> persist;
+  ComPtr<IPersistStream> persist;
   HRESULT saved = E_NOINTERFACE;
   if (SUCCEEDED(moniker->QueryInterface(IID_PPV_ARGS(&persist))))
     saved = OleSaveToStream(persist.Get(), stream.Get());
@@ -94,20 +96,20 @@ void TBaseFilter::AssignMoniker(IMoniker* moniker) {
   (void)stream->Read(Data(), DataLength(), &read);
 }
 
-platform::ComPtr<IBaseFilter> TBaseFilter::CreateFilter() const {
-  platform::ComPtr<IBaseFilter> filter;
+ComPtr<IBaseFilter> TBaseFilter::CreateFilter() const {
+  ComPtr<IBaseFilter> filter;
   if (!DataLength()) return filter;
-  platform::ComPtr<IMoniker> moniker;
+  ComPtr<IMoniker> moniker;
   if (IsDisplayNameBlock(Data(), DataLength())) {
     const auto* text = reinterpret_cast<const wchar_t*>(Data() + sizeof(GUID));
     const size_t chars = (DataLength() - sizeof(GUID)) / sizeof(wchar_t);
     const std::wstring name(text, wcsnlen(text, chars));
-    platform::ComPtr<IBindCtx> context;
+    ComPtr<IBindCtx> context;
     ULONG eaten = 0;
     if (SUCCEEDED(CreateBindCtx(0, &context)))
       (void)MkParseDisplayName(context.Get(), name.c_str(), &eaten, &moniker);
   } else {
-    platform::ComPtr<IStream> stream;
+    ComPtr<IStream> stream;
     if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return filter;
     ULONG written = 0;
     (void)stream->Write(Data(), DataLength(), &written);

@@ -12,13 +12,7 @@ void TFilter::Notification(TComponent* component, TOperation operation) {
 }
 
 HRESULT TFilter::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IGraphMember))) {
-    *object = static_cast<IGraphMember*>(this);
-    return S_OK;
-  }
-  return QueryMemberFilter(filter_.Get(), iid, object);
+  return QueryMember(this, filter_.Get(), iid, object);
 }
 
 void TFilter::NotifyMember(TMemberOperation operation) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/application.h"
+#include "classlib/scope_exit.h"
 #include "classlib/sysutils.h"
 #include "media/media_errors.h"
 #include "media/media_util.h"
@@ -10,39 +11,10 @@
 
 using platform::ComPtr;
 
-namespace {
-
-constexpr wchar_t kNotifyWindowClass[] = L"TFilterGraphNotify";
-
-void RegisterNotifyWindowClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kNotifyWindowClass;
-    return RegisterClassW(&windowClass) != 0;
-  }();
-  (void)registered;  // a failed registration shows as a failed CreateWindow
-}
-
-// Runs `action` when the scope ends, also by an exception.
-template <class F>
-struct ScopeExit {
-  F action;
-  ~ScopeExit() { action(); }
-};
-template <class F>
-ScopeExit(F) -> ScopeExit<F>;
-
-}  // namespace
-
-TFilterGraph::TFilterGraph(TComponent* owner) : TComponent(owner) {
-  RegisterNotifyWindowClass(&TFilterGraph::NotifyWindowProc);
-  notifyWindow_ = CreateWindowExW(0, kNotifyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-  if (!notifyWindow_) RaiseLastOSError(L"CreateWindowEx");
-  SetWindowLongPtrW(notifyWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+TFilterGraph::TFilterGraph(TComponent* owner)
+    : TComponent(owner),
+      notifyWindow_(L"TFilterGraphNotify", [this](TMessage& message) { NotifyMessage(message); },
+                    this) {}
 
 TFilterGraph::~TFilterGraph() {
   try {
@@ -52,8 +24,7 @@ TFilterGraph::~TFilterGraph() {
     // process down with a destructor that throws.
     if (Application) Application->HandleException(this);
   }
-  SetWindowLongPtrW(notifyWindow_, GWLP_USERDATA, 0);
-  DestroyWindow(notifyWindow_);
+  notifyWindow_.Destroy();
 }
 
 void TFilterGraph::Loaded() {
@@ -109,7 +80,8 @@ void TFilterGraph::Activate() {
   if (SUCCEEDED(QueryInterface(IID_PPV_ARGS(&events)))) {
     mediaEvent_ = events;
     (void)mediaEvent_->SetNotifyFlags(0);  // a graph that refuses only loses its notices
-    (void)mediaEvent_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_), kGraphNotifyMessage,
+    (void)mediaEvent_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_.Handle()),
+                                       kGraphNotifyMessage,
                                        reinterpret_cast<LONG_PTR>(mediaEvent_.Get()));
   }
   SetGraphEdit(graphEdit_);
@@ -308,19 +280,11 @@ void TFilterGraph::DrainEvents() {
   }
 }
 
-LRESULT CALLBACK TFilterGraph::NotifyWindowProc(HWND window, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
-  if (message != kGraphNotifyMessage) return DefWindowProcW(window, message, wParam, lParam);
-  auto* graph = reinterpret_cast<TFilterGraph*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!graph) return 0;
-  try {
-    graph->DrainEvents();
-  } catch (...) {
-    // Never out of a window procedure: the application reports it, and the
-    // events still queued are taken at the next notice.
-    if (Application) Application->HandleException(graph);
-  }
-  return 0;
+// Errors go to the application, and the events still queued are taken at
+// the next notice.
+void TFilterGraph::NotifyMessage(TMessage& message) {
+  if (message.Msg != kGraphNotifyMessage) message.Result = notifyWindow_.Default(message);
+  else DrainEvents();
 }
 
 std::wstring GraphRotItemName(IUnknown* graph) {

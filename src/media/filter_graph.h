@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classlib/component.h"
+#include "classlib/message_window.h"
 #include "media/graph_events.h"
 #include "media/graph_member.h"
 #include "platform/media_platform.h"
@@ -50,10 +51,7 @@ public:
   // The component's own interfaces, then (while active) the builder's and
   // the graph manager's: ICaptureGraphBuilder2, IMediaControl, ...
   HRESULT QueryInterface(REFIID iid, void** object) override;
-  template <class T>
-  HRESULT QueryInterface(T** object) {
-    return QueryInterface(__uuidof(T), reinterpret_cast<void**>(object));
-  }
+  using TComponent::QueryInterface;
 
   // Dispatches one graph event: listeners, OnDSEvent, then its handler.
   virtual void HandleGraphEvent(LONG event, LONG_PTR param1, LONG_PTR param2);
@@ -77,11 +75,10 @@ private:
   void DisconnectAllPins();
   void DrainEvents();
   void CloseLog();
-  static LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void NotifyMessage(TMessage& message);
 
   bool active_ = false;
   bool autoCreate_ = false;
-  HWND notifyWindow_ = nullptr;
   TGraphMode mode_ = gmNormal;
   std::vector<IGraphMember*> members_;
   std::vector<IGraphListener*> listeners_;
@@ -93,6 +90,7 @@ private:
   DWORD rotCookie_ = 0;
   std::wstring logFile_;
   platform::UniqueHandle logStream_;
+  TMessageWindow notifyWindow_;
 };
 
 // Running object table registration under "FilterGraph %p pid %x", so an

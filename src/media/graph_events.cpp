@@ -45,7 +45,7 @@ std::wstring EnglishLanguageName(LCID lcid) {
 
 ComPtr<IDvdInfo2> DvdInfo(TComponent* sender) {
   ComPtr<IDvdInfo2> info;
-  if (FAILED(sender->QueryInterface(IID_IDvdInfo2, reinterpret_cast<void**>(info.GetAddressOf()))))
+  if (FAILED(sender->QueryInterface(IID_PPV_ARGS(&info))))
     info.Reset();
   return info;
 }

@@ -27,9 +27,13 @@ void TGraphMemberLink::Notification(TComponent* component, TOperation operation)
   if (operation == opRemove && graph_ && component == graph_) graph_ = nullptr;
 }
 
-HRESULT QueryMemberFilter(IBaseFilter* filter, REFIID iid, void** object) {
+HRESULT QueryMember(IGraphMember* member, IBaseFilter* filter, REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IGraphMember))) {
+    *object = member;
+    return S_OK;
+  }
   if (!filter) return E_NOINTERFACE;
   return filter->QueryInterface(iid, object);
 }

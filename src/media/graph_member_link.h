@@ -34,6 +34,6 @@ private:
   TFilterGraph* graph_ = nullptr;
 };
 
-// The second half of a member's interface query: the member's filter
-// answers, or E_NOINTERFACE without one.
-HRESULT QueryMemberFilter(IBaseFilter* filter, REFIID iid, void** object);
+// A member's interface query: IUnknown and IGraphMember answer with the
+// member, anything else the member's filter (E_NOINTERFACE without one).
+HRESULT QueryMember(IGraphMember* member, IBaseFilter* filter, REFIID iid, void** object);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "classlib/exceptions.h"
+#include "classlib/scope_exit.h"
 #include "classlib/sysutils.h"
 
 using platform::ComPtr;
@@ -63,10 +64,7 @@ HRESULT ShowFilterPages(HWND owner, IBaseFilter* filter) {
   CAUUID pages = {};
   hr = specify->GetPages(&pages);
   // The page list is ours to free whatever happens next.
-  struct PageList {
-    CAUUID& pages;
-    ~PageList() { CoTaskMemFree(pages.pElems); }
-  } pageList{pages};
+  const ScopeExit freePages{[&] { CoTaskMemFree(pages.pElems); }};
   if (hr != S_OK) return hr;
   FILTER_INFO info = {};
   hr = filter->QueryFilterInfo(&info);

@@ -34,14 +34,11 @@ void TSampleGrabber::Notification(TComponent* component, TOperation operation) {
 }
 
 HRESULT TSampleGrabber::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IGraphMember)))
-    *object = static_cast<IGraphMember*>(this);
-  else if (IsEqualIID(iid, __uuidof(ISampleGrabberCB)))
+  if (object && IsEqualIID(iid, __uuidof(ISampleGrabberCB))) {
     *object = static_cast<ISampleGrabberCB*>(this);
-  if (*object) return S_OK;
-  return QueryMemberFilter(filter_.Get(), iid, object);
+    return S_OK;
+  }
+  return QueryMember(this, filter_.Get(), iid, object);
 }
 
 void TSampleGrabber::NotifyMember(TMemberOperation operation) {

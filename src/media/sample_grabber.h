@@ -39,10 +39,7 @@ public:
 
   // The component's own interfaces, then (while it exists) the filter's.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  template <class T>
-  HRESULT QueryInterface(T** object) {
-    return QueryInterface(__uuidof(T), reinterpret_cast<void**>(object));
-  }
+  using TComponent::QueryInterface;
   // The component's life is its owner's business: references do not count.
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }

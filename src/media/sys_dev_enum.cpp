@@ -4,6 +4,8 @@
 #include "classlib/sysutils.h"
 #include "platform/platform_factory.h"
 
+using platform::ComPtr;
+
 namespace {
 // Reads a text property; empty when the bag has none.
 std::wstring ReadText(IPropertyBag* bag, const wchar_t* name, HRESULT* result) {
@@ -41,9 +43,9 @@ std::wstring ShortDeviceName(const std::wstring& name) {
 
 TSysDevEnum::TSysDevEnum(const GUID& category) { SelectCategory(category); }
 
-platform::ComPtr<IEnumMoniker> TSysDevEnum::Enumerate() const {
-  platform::ComPtr<ICreateDevEnum> devices;
-  platform::ComPtr<IEnumMoniker> monikers;
+ComPtr<IEnumMoniker> TSysDevEnum::Enumerate() const {
+  ComPtr<ICreateDevEnum> devices;
+  ComPtr<IEnumMoniker> monikers;
   (void)platform::CreatePlatformObject(CLSID_SystemDeviceEnum, devices.GetAddressOf());
   if (!devices) return monikers;
   // S_FALSE means a category without devices: no enumerator to use.
@@ -54,11 +56,11 @@ platform::ComPtr<IEnumMoniker> TSysDevEnum::Enumerate() const {
 void TSysDevEnum::SelectCategory(const GUID& category) {
   entries_.clear();
   category_ = category;
-  platform::ComPtr<IEnumMoniker> monikers = Enumerate();
+  ComPtr<IEnumMoniker> monikers = Enumerate();
   if (!monikers) return;
-  platform::ComPtr<IMoniker> moniker;
+  ComPtr<IMoniker> moniker;
   while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    platform::ComPtr<IPropertyBag> bag;
+    ComPtr<IPropertyBag> bag;
     // Entry i must stay the i-th moniker, so a device without a readable
     // bag still gets its (empty) entry.
     (void)moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag));
@@ -83,15 +85,15 @@ TDeviceEntry TSysDevEnum::FilterName(int index) const {
   return entries_[index];
 }
 
-platform::ComPtr<IMoniker> TSysDevEnum::FilterMoniker(int index) const {
-  platform::ComPtr<IMoniker> moniker;
+ComPtr<IMoniker> TSysDevEnum::FilterMoniker(int index) const {
+  ComPtr<IMoniker> moniker;
   if (index < 0 || index >= CountFilters()) return moniker;
-  platform::ComPtr<IEnumMoniker> monikers = Enumerate();
+  ComPtr<IEnumMoniker> monikers = Enumerate();
   if (!monikers) return moniker;
   // Wine 8's IEnumMoniker::Skip moves nowhere, so step over the first
   // `index` devices by fetching them.
   for (int i = 0; i < index; ++i) {
-    platform::ComPtr<IMoniker> passed;
+    ComPtr<IMoniker> passed;
     if (monikers->Next(1, &passed, nullptr) != S_OK) return moniker;  // the device went away
   }
   (void)monikers->Next(1, &moniker, nullptr);

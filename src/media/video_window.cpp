@@ -1,8 +1,9 @@
 #include "media/video_window.h"
 
-#include <oleauto.h>
 #include <xmmintrin.h>
 
+#include "classlib/bstr.h"
+#include "classlib/scope_exit.h"
 #include "media/filter_graph.h"
 #include "media/media_errors.h"
 #include "media/media_util.h"
@@ -26,18 +27,6 @@ public:
 private:
   unsigned int mxcsr_;
   unsigned short x87_ = 0;
-};
-
-class Bstr {
-public:
-  explicit Bstr(const std::wstring& text) : text_(SysAllocString(text.c_str())) {}
-  ~Bstr() { SysFreeString(text_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR Get() const { return text_; }
-
-private:
-  BSTR text_;
 };
 
 // Styles a full-screen window must lose: caption, border and sizing frame;
@@ -123,12 +112,11 @@ HRESULT TVideoWindow::QueryInterface(REFIID iid, void** object) {
   *object = nullptr;
   if (IsEqualIID(iid, __uuidof(IVMRWindowlessControl9)) && windowless_)
     return windowless_.CopyTo(reinterpret_cast<IVMRWindowlessControl9**>(object));
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IGraphMember)))
-    *object = static_cast<IGraphMember*>(this);
-  else if (IsEqualIID(iid, __uuidof(IGraphListener)))
+  if (IsEqualIID(iid, __uuidof(IGraphListener))) {
     *object = static_cast<IGraphListener*>(this);
-  if (*object) return S_OK;
-  return QueryMemberFilter(filter_.Get(), iid, object);
+    return S_OK;
+  }
+  return QueryMember(this, filter_.Get(), iid, object);
 }
 
 // ---------------------------------------------------------- member protocol
@@ -352,12 +340,9 @@ void TVideoWindow::Paint(TCanvas& canvas) {
   TWinControl::Paint(canvas);
   if (!OnPaint) return;
   // The handler draws through Canvas(), on the paint surface meanwhile.
-  struct PaintSurface {
-    PaintSurface(TCanvas& own, HDC dc) : own(own), outside(own.Handle()) { own.SetHandle(dc); }
-    ~PaintSurface() { own.SetHandle(outside); }
-    TCanvas& own;
-    HDC outside;
-  } surface(canvas_, canvas.Handle());
+  const HDC outside = canvas_.Handle();
+  canvas_.SetHandle(canvas.Handle());
+  const ScopeExit restore{[&] { canvas_.SetHandle(outside); }};
   OnPaint(this);
 }
 

@@ -95,10 +95,7 @@ public:
   // The windowless control, the control's own interfaces, then (while it
   // exists) the renderer filter's: IBaseFilter, IVMRMixerBitmap9, ...
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  template <class T>
-  HRESULT QueryInterface(T** object) {
-    return QueryInterface(__uuidof(T), reinterpret_cast<void**>(object));
-  }
+  using TComponent::QueryInterface;
   // The control's life is its owner's business: references do not count.
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }

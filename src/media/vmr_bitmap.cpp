@@ -1,6 +1,7 @@
 #include "media/vmr_bitmap.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/gdi.h"
 #include "media/video_window.h"
 
 using platform::ComPtr;
@@ -26,24 +27,20 @@ void TVMRBitmap::SetOverlayOptions(TOverlayOptions options) {
 void TVMRBitmap::AttachBitmap(TBitmap* bitmap) {
   Assert(bitmap != nullptr, L"Invalid Bitmap.");
   ReleaseBitmap();
-  const HWND window = videoWindow_->Handle();
-  const HDC windowDC = GetDC(window);
+  const TWindowDC windowDC(videoWindow_->Handle());
   if (!windowDC) return;
-  const HDC memoryDC = CreateCompatibleDC(windowDC);
-  ReleaseDC(window, windowDC);
+  TMemoryDC memoryDC(windowDC.Get());
   if (!memoryDC) return;
   // Taking the handle makes the bitmap give up its own device context, so
   // the pixels can be selected here.
   const HBITMAP pixels = bitmap->Handle();
   BITMAP info;
-  previous_ = pixels && GetObjectW(pixels, sizeof(info), &info) ? SelectObject(memoryDC, pixels)
-                                                                : nullptr;
-  if (!previous_) {
-    DeleteDC(memoryDC);
-    return;
-  }
-  description_.hdc = memoryDC;
-  canvas_.SetHandle(memoryDC);
+  previous_ = pixels && GetObjectW(pixels, sizeof(info), &info)
+                  ? SelectObject(memoryDC.Get(), pixels)
+                  : nullptr;
+  if (!previous_) return;
+  description_.hdc = memoryDC.Release();
+  canvas_.SetHandle(description_.hdc);
 }
 
 void TVMRBitmap::CreateBlankBitmap(int width, int height, TPixelFormat format, TColor color) {
@@ -61,8 +58,7 @@ void TVMRBitmap::ReleaseBitmap() {
   if (!description_.hdc) return;
   // A bitmap is not deleted while it is selected; the platform deletes it
   // here or, where its owner asked for that already, on the way out.
-  const HGDIOBJ attached = SelectObject(description_.hdc, previous_);
-  if (attached) (void)DeleteObject(attached);
+  const TGdiObject<HGDIOBJ> attached(SelectObject(description_.hdc, previous_));
   DeleteDC(description_.hdc);
   description_.hdc = nullptr;
   previous_ = nullptr;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "classlib/form.h"
+#include "classlib/gdi.h"
 #include "classlib/sysutils.h"
 #include "resource_ids.h"
 #include "skin/skin_archive.h"
@@ -317,12 +318,13 @@ bool TSkinManager::DrawFrame(const std::wstring& name, HWND window, TDrawStates 
   if (!section || section->border.bitmap < 0 || section->caption.bitmap < 0) return false;
   const FrameLayout layout = LayoutFrame(window);
   const bool active = states & dsActive;
-  HDC windowDC = GetWindowDC(window);
+  const TWindowDC windowDC(window, true);
   if (!windowDC) return false;
   // Drawn off-screen and copied in one go, around the client area.
-  HDC dc = CreateCompatibleDC(windowDC);
-  HBITMAP buffer = CreateCompatibleBitmap(windowDC, layout.window.right, layout.window.bottom);
-  HGDIOBJ oldBitmap = SelectObject(dc, buffer);
+  ExcludeClipRect(windowDC.Get(), layout.client.left, layout.client.top, layout.client.right,
+                  layout.client.bottom);
+  const TBufferedPaint buffer(windowDC.Get(), layout.window.right, layout.window.bottom);
+  const HDC dc = buffer.Handle();
   DrawCell(dc, section->border, active ? 0 : 1, layout.window);
   DrawCell(dc, section->caption, active ? 0 : 1, layout.caption);
   int textLeft = layout.caption.left + 6;
@@ -352,19 +354,11 @@ bool TSkinManager::DrawFrame(const std::wstring& name, HWND window, TDrawStates 
   const TColor fallback = active ? clWhite : clGray;
   const TColor color = active ? (section->font[0] != clNone ? section->font[0] : fallback)
                               : (section->fontInactive != clNone ? section->fontInactive : fallback);
-  HGDIOBJ oldFont = SelectObject(dc, captionFont_.Handle());
+  const TSelectedObject selected(dc, captionFont_.Handle());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorToRGB(color));
   DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
             DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-  SelectObject(dc, oldFont);
-  ExcludeClipRect(windowDC, layout.client.left, layout.client.top, layout.client.right,
-                  layout.client.bottom);
-  BitBlt(windowDC, 0, 0, layout.window.right, layout.window.bottom, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(buffer);
-  DeleteDC(dc);
-  ReleaseDC(window, windowDC);
   return true;
 }
 

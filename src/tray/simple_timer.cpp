@@ -25,7 +25,7 @@ void TSimpleTimerHandler::Release(const TSimpleTimer* timer) {
 
 void TSimpleTimerHandler::HandleTimerMessage(TMessage& m) {
   if (m.Msg != WM_TIMER) {
-    m.Result = DefWindowProcW(WindowHandle(), m.Msg, m.WParam, m.LParam);
+    m.Result = window_.Default(m);
     return;
   }
   auto* timer = reinterpret_cast<TSimpleTimer*>(m.WParam);

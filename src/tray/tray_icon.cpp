@@ -102,7 +102,7 @@ void TTrayIconHandler::HandleTrayMessage(TMessage& m) {
       m.Result = 1;
       return;
   }
-  m.Result = DefWindowProcW(WindowHandle(), m.Msg, m.WParam, m.LParam);
+  m.Result = window_.Default(m);
 }
 
 // ------------------------------------------------------------------ TTrayIcon
@@ -294,90 +294,94 @@ void TTrayIcon::ApplyNotifyStyle(std::uint8_t style) {
 // ------------------------------------------------------------ notifications
 
 void TTrayIcon::HandleNotify(UINT notification) {
+  if (HandleBalloonNotify(notification) || !enabled_) return;
   POINT cursor{};
   GetCursorPos(&cursor);
   const int x = cursor.x, y = cursor.y;
   switch (notification) {
-    case WM_MOUSEMOVE:
-      if (!enabled_) return;
-      if (wantEnterExitEvents_ && pointerOutside_) {
-        FireMouseEnter();
-        pointerOutside_ = false;
-      }
-      FireMouseMove(CurrentShiftState(), x, y);
-      lastPointerX_ = x;
-      lastPointerY_ = y;
-      return;
-    case WM_LBUTTONDOWN:
-      if (!enabled_) return;
-      if (OnDblClick) {
-        clickDelayTimer_->SetInterval(GetDoubleClickTime());
-        clickDelayTimer_->SetEnabled(true);
-      }
-      FireMouseDown(mbLeft, CurrentShiftState() | ssLeft, x, y);
-      leftButtonDown_ = true;
-      if (leftPopup_ && popupMenu_ && popupMenu_->AutoPopup()) {
-        SetForegroundWindow(notifyData_.hWnd);
-        ShowPopupAtCursor();
-      }
-      return;
-    case WM_LBUTTONUP:
-      if (!enabled_) return;
-      if (leftButtonDown_) {
-        clickPending_ = true;
-        if (!clickDelayTimer_->Enabled()) {
-          leftButtonDown_ = false;
-          clickPending_ = false;
-          FireClick();
-        }
-      }
-      leftButtonDown_ = false;
-      FireMouseUp(mbLeft, CurrentShiftState() | ssLeft, x, y);
-      return;
-    case WM_LBUTTONDBLCLK:
-      if (!enabled_) return;
-      clickPending_ = false;
-      doubleClicked_ = true;
-      FireDblClick();
-      if (popupMenu_ && popupMenu_->AutoPopup() && !leftPopup_) ClickDefaultMenuItem();
-      return;
+    case WM_MOUSEMOVE: PointerMoved(x, y); return;
+    case WM_LBUTTONDOWN: LeftButtonDown(x, y); return;
+    case WM_LBUTTONUP: LeftButtonUp(x, y); return;
+    case WM_LBUTTONDBLCLK: LeftDoubleClick(); return;
     case WM_RBUTTONDOWN:
-      if (!enabled_) return;
       FireMouseDown(mbRight, CurrentShiftState() | ssRight, x, y);
-      if (popupMenu_ && popupMenu_->AutoPopup()) {
-        SetForegroundWindow(notifyData_.hWnd);
-        ShowPopupAtCursor();
-      }
+      if (popupMenu_ && popupMenu_->AutoPopup()) PopUpFromTray();
       return;
     case WM_RBUTTONUP:
-      if (enabled_ && notifyStyle_ == 0) FireMouseUp(mbRight, CurrentShiftState() | ssRight, x, y);
+      if (notifyStyle_ == 0) FireMouseUp(mbRight, CurrentShiftState() | ssRight, x, y);
       return;
     // Version-3 notifications report the end of a right click (or the
     // keyboard's selection) by these instead of WM_RBUTTONUP.
     case WM_CONTEXTMENU:
     case NIN_SELECT:
     case NIN_KEYSELECT:
-      if (enabled_ && notifyStyle_ == 1) FireMouseUp(mbRight, CurrentShiftState() | ssRight, x, y);
+      if (notifyStyle_ == 1) FireMouseUp(mbRight, CurrentShiftState() | ssRight, x, y);
       return;
-    case WM_MBUTTONDOWN:
-      if (enabled_) FireMouseDown(mbMiddle, CurrentShiftState() | ssMiddle, x, y);
-      return;
-    case WM_MBUTTONUP:
-      if (enabled_) FireMouseUp(mbMiddle, CurrentShiftState() | ssMiddle, x, y);
-      return;
-    case NIN_BALLOONSHOW:
-      if (OnBalloonHintShow) OnBalloonHintShow(this);
-      return;
-    case NIN_BALLOONHIDE:
-      if (OnBalloonHintHide) OnBalloonHintHide(this);
-      return;
-    case NIN_BALLOONTIMEOUT:
-      if (OnBalloonHintTimeout) OnBalloonHintTimeout(this);
-      return;
-    case NIN_BALLOONUSERCLICK:
-      if (OnBalloonHintClick) OnBalloonHintClick(this);
-      return;
+    case WM_MBUTTONDOWN: FireMouseDown(mbMiddle, CurrentShiftState() | ssMiddle, x, y); return;
+    case WM_MBUTTONUP: FireMouseUp(mbMiddle, CurrentShiftState() | ssMiddle, x, y); return;
   }
+}
+
+// Balloon notices come whether or not the icon is enabled.
+bool TTrayIcon::HandleBalloonNotify(UINT notification) {
+  const TNotifyEvent* handler = nullptr;
+  switch (notification) {
+    case NIN_BALLOONSHOW: handler = &OnBalloonHintShow; break;
+    case NIN_BALLOONHIDE: handler = &OnBalloonHintHide; break;
+    case NIN_BALLOONTIMEOUT: handler = &OnBalloonHintTimeout; break;
+    case NIN_BALLOONUSERCLICK: handler = &OnBalloonHintClick; break;
+    default: return false;
+  }
+  if (*handler) (*handler)(this);
+  return true;
+}
+
+void TTrayIcon::PointerMoved(int x, int y) {
+  if (wantEnterExitEvents_ && pointerOutside_) {
+    FireMouseEnter();
+    pointerOutside_ = false;
+  }
+  FireMouseMove(CurrentShiftState(), x, y);
+  lastPointerX_ = x;
+  lastPointerY_ = y;
+}
+
+void TTrayIcon::LeftButtonDown(int x, int y) {
+  if (OnDblClick) {
+    clickDelayTimer_->SetInterval(GetDoubleClickTime());
+    clickDelayTimer_->SetEnabled(true);
+  }
+  FireMouseDown(mbLeft, CurrentShiftState() | ssLeft, x, y);
+  leftButtonDown_ = true;
+  if (leftPopup_ && popupMenu_ && popupMenu_->AutoPopup()) PopUpFromTray();
+}
+
+// The click fires here unless a double click may still follow.
+void TTrayIcon::LeftButtonUp(int x, int y) {
+  if (leftButtonDown_) {
+    clickPending_ = true;
+    if (!clickDelayTimer_->Enabled()) {
+      leftButtonDown_ = false;
+      clickPending_ = false;
+      FireClick();
+    }
+  }
+  leftButtonDown_ = false;
+  FireMouseUp(mbLeft, CurrentShiftState() | ssLeft, x, y);
+}
+
+void TTrayIcon::LeftDoubleClick() {
+  clickPending_ = false;
+  doubleClicked_ = true;
+  FireDblClick();
+  if (popupMenu_ && popupMenu_->AutoPopup() && !leftPopup_) ClickDefaultMenuItem();
+}
+
+// The menu's window must be in front, or the menu does not close when the
+// user clicks elsewhere.
+void TTrayIcon::PopUpFromTray() {
+  SetForegroundWindow(notifyData_.hWnd);
+  ShowPopupAtCursor();
 }
 
 void TTrayIcon::ClickDefaultMenuItem() {

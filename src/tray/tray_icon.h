@@ -125,6 +125,13 @@ private:
 
   // One notification of the shell about this icon (lParam of the callback).
   void HandleNotify(UINT notification);
+  // The steps of HandleNotify; the balloon step answers whether it was one.
+  bool HandleBalloonNotify(UINT notification);
+  void PointerMoved(int x, int y);
+  void LeftButtonDown(int x, int y);
+  void LeftButtonUp(int x, int y);
+  void LeftDoubleClick();
+  void PopUpFromTray();
   void PrepareIconData();
   int NextCycleIndex() const;
   void CopyListImage(int index);

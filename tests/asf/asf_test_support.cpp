@@ -38,9 +38,9 @@ public:
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
+    const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
   }
@@ -64,7 +64,7 @@ public:
   HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return E_NOTIMPL; }
 
 private:
-  ULONG refs_ = 1;
+  ULONG references_ = 1;
 };
 
 }  // namespace

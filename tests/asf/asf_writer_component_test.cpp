@@ -17,18 +17,19 @@ public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter)
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPersist) ||
+        IsEqualIID(iid, IID_IMediaFilter) || IsEqualIID(iid, IID_IBaseFilter))
       *object = static_cast<IBaseFilter*>(this);
-    else if (iid == IID_IConfigAsfWriter)
+    else if (IsEqualIID(iid, IID_IConfigAsfWriter))
       *object = static_cast<IConfigAsfWriter*>(this);
     else
       return E_NOINTERFACE;
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
+    const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
   }
@@ -60,7 +61,7 @@ public:
   HRESULT STDMETHODCALLTYPE GetIndexMode(BOOL*) override { return E_NOTIMPL; }
 
 private:
-  ULONG refs_ = 1;
+  ULONG references_ = 1;
 };
 
 class StrangeWriterFactory final : public IClassFactory {

@@ -39,12 +39,7 @@ public:
   IBaseFilter* Filter() const { return filter_.Get(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(IGraphMember)) {
-      *object = static_cast<IGraphMember*>(this);
-      return S_OK;
-    }
-    return QueryMemberFilter(filter_.Get(), iid, object);
+    return QueryMember(this, filter_.Get(), iid, object);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }

@@ -232,7 +232,7 @@ public:
   using TFilterGraph::TFilterGraph;
   TScriptedControl control;
   HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IMediaControl && Active()) return control.QueryInterface(iid, object);
+    if (IsEqualIID(iid, IID_IMediaControl) && Active()) return control.QueryInterface(iid, object);
     return TFilterGraph::QueryInterface(iid, object);
   }
 };

@@ -110,7 +110,7 @@ class TCountedUnknown : public IUnknown {
 public:
   LONG count = 1;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    *object = iid == IID_IUnknown ? this : nullptr;
+    *object = IsEqualIID(iid, IID_IUnknown) ? this : nullptr;
     return *object ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }

@@ -15,9 +15,10 @@ public:
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IBaseFilter) *object = static_cast<IBaseFilter*>(this);
-    if (iid == IID_IAMVfwCaptureDialogs) *object = static_cast<IAMVfwCaptureDialogs*>(this);
-    if (iid == IID_IAMVfwCompressDialogs) *object = static_cast<IAMVfwCompressDialogs*>(this);
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBaseFilter))
+      *object = static_cast<IBaseFilter*>(this);
+    if (IsEqualIID(iid, IID_IAMVfwCaptureDialogs)) *object = static_cast<IAMVfwCaptureDialogs*>(this);
+    if (IsEqualIID(iid, IID_IAMVfwCompressDialogs)) *object = static_cast<IAMVfwCompressDialogs*>(this);
     return *object ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
