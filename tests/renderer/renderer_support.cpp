@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/mixing_renderer.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 #include "test_support.h"
 
 namespace renderer_test {

@@ -1,6 +1,6 @@
 #include "camera_filter.h"
 
-#include "platform/pin_enumerator.h"
+#include "platform/dshow/pin_enumerator.h"
 
 #include <cstring>
 #include <cwchar>

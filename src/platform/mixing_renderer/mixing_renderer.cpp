@@ -1,4 +1,4 @@
-#include "platform/mixing_renderer.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 
 #include <evcode.h>
 #include <uuids.h>
@@ -7,8 +7,8 @@
 #include <cwchar>
 #include <new>
 
-#include "platform/pin_enumerator.h"
-#include "platform/renderer_window.h"
+#include "platform/dshow/pin_enumerator.h"
+#include "platform/mixing_renderer/renderer_window.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/renderer_window.h"
+#include "platform/mixing_renderer/renderer_window.h"
 
 namespace platform {
 

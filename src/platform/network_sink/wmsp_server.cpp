@@ -1,11 +1,11 @@
-#include "platform/network_sink_server.h"
+#include "platform/network_sink/wmsp_server.h"
 
 #include <ws2tcpip.h>
 
 #include <algorithm>
 #include <chrono>
 
-#include "platform/network_sink_protocol.h"
+#include "platform/network_sink/wmsp_protocol.h"
 
 namespace platform {
 

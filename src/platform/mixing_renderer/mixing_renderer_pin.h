@@ -7,7 +7,7 @@
 
 #include <mutex>
 
-#include "platform/video_format.h"
+#include "platform/mixing_renderer/video_format.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/video_presenter.h"
+#include "platform/mixing_renderer/video_presenter.h"
 
 #include <dshow.h>
 #include <d3d9.h>

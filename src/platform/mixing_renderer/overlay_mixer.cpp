@@ -1,4 +1,4 @@
-#include "platform/overlay_mixer.h"
+#include "platform/mixing_renderer/overlay_mixer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "platform/asf_writer_filter_enum.h"
+#include "platform/dshow/media_type.h"
 
 #include <cstring>
 

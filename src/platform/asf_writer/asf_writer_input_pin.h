@@ -10,8 +10,8 @@
 #include <mutex>
 #include <string>
 
-#include "platform/asf_writer_filter_enum.h"
-#include "platform/asf_writer_filter_session.h"
+#include "platform/dshow/media_type.h"
+#include "platform/asf_writer/asf_writing_session.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/asf_writer_filter_jpeg.h"
+#include "platform/asf_writer/mjpeg_encoder.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -18,10 +18,10 @@
 #include <mutex>
 #include <string>
 
-#include "platform/mixing_renderer_pin.h"
-#include "platform/renderer_video_window.h"
-#include "platform/renderer_windowless_control.h"
-#include "platform/video_presenter.h"
+#include "platform/mixing_renderer/mixing_renderer_pin.h"
+#include "platform/mixing_renderer/renderer_video_window.h"
+#include "platform/mixing_renderer/renderer_windowless_control.h"
+#include "platform/mixing_renderer/video_presenter.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/pin_enumerator.h"
+#include "platform/dshow/pin_enumerator.h"
 
 #include <algorithm>
 #include <new>

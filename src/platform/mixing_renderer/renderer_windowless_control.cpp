@@ -1,8 +1,8 @@
-#include "platform/renderer_windowless_control.h"
+#include "platform/mixing_renderer/renderer_windowless_control.h"
 
 #include <cstring>
 
-#include "platform/mixing_renderer.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 
 namespace platform {
 

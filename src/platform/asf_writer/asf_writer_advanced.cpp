@@ -1,4 +1,4 @@
-#include "platform/asf_writer_filter_advanced.h"
+#include "platform/asf_writer/asf_writer_advanced.h"
 
 #include <algorithm>
 #include <cstring>

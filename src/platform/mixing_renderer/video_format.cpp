@@ -1,4 +1,4 @@
-#include "platform/video_format.h"
+#include "platform/mixing_renderer/video_format.h"
 
 #include <amvideo.h>
 #include <uuids.h>

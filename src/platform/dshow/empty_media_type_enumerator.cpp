@@ -1,4 +1,4 @@
-#include "platform/empty_media_type_enumerator.h"
+#include "platform/dshow/empty_media_type_enumerator.h"
 
 #include <new>
 

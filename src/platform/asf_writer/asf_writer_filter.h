@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/asf_writer_filter_profiles.h"
-#include "platform/asf_writer_filter_session.h"
+#include "platform/asf_writer/asf_system_profile.h"
+#include "platform/asf_writer/asf_writing_session.h"
 #include "platform/wm_interfaces.h"
 
 namespace platform {

@@ -1,11 +1,11 @@
-#include "platform/asf_writer_filter_pin.h"
+#include "platform/asf_writer/asf_writer_input_pin.h"
 
 #include <dvdmedia.h>
 #include <mmreg.h>
 
 #include <cstring>
 
-#include "platform/asf_writer_filter.h"
+#include "platform/asf_writer/asf_writer_filter.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -1,8 +1,8 @@
-#include "platform/network_sink.h"
+#include "platform/network_sink/network_sink.h"
 
 #include <string>
 
-#include "platform/asf_writer_filter_advanced.h"
+#include "platform/asf_writer/asf_writer_advanced.h"
 #include "platform/platform_factory.h"
 
 using Microsoft::WRL::ComPtr;

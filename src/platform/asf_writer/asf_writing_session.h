@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/asf_muxer.h"
-#include "platform/asf_writer_filter_jpeg.h"
+#include "platform/asf_writer/asf_muxer.h"
+#include "platform/asf_writer/mjpeg_encoder.h"
 
 namespace platform {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/overlay_mixer.h"
-#include "platform/video_format.h"
+#include "platform/mixing_renderer/overlay_mixer.h"
+#include "platform/mixing_renderer/video_format.h"
 
 namespace platform {
 

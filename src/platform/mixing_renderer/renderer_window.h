@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-#include "platform/video_presenter.h"
+#include "platform/mixing_renderer/video_presenter.h"
 
 namespace platform {
 

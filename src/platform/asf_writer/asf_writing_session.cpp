@@ -1,8 +1,8 @@
-#include "platform/asf_writer_filter_session.h"
+#include "platform/asf_writer/asf_writing_session.h"
 
 #include <algorithm>
 
-#include "platform/asf_writer_filter_advanced.h"
+#include "platform/asf_writer/asf_writer_advanced.h"
 
 namespace platform {
 

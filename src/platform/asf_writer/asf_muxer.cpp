@@ -1,4 +1,4 @@
-#include "platform/asf_muxer.h"
+#include "platform/asf_writer/asf_muxer.h"
 
 #include <objbase.h>
 

@@ -1,4 +1,4 @@
-#include "platform/network_sink_protocol.h"
+#include "platform/network_sink/wmsp_protocol.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/asf_writer_filter_profiles.h"
+#include "platform/asf_writer/asf_system_profile.h"
 
 namespace platform {
 

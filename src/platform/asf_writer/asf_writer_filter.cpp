@@ -1,13 +1,13 @@
-#include "platform/asf_writer_filter.h"
+#include "platform/asf_writer/asf_writer_filter.h"
 
 #include <cstring>
 
-#include "platform/asf_writer_filter_advanced.h"
-#include "platform/asf_writer_filter_enum.h"
-#include "platform/asf_writer_filter_jpeg.h"
-#include "platform/asf_writer_filter_pin.h"
+#include "platform/asf_writer/asf_writer_advanced.h"
+#include "platform/dshow/media_type.h"
+#include "platform/asf_writer/mjpeg_encoder.h"
+#include "platform/asf_writer/asf_writer_input_pin.h"
 #include "platform/media_platform.h"
-#include "platform/pin_enumerator.h"
+#include "platform/dshow/pin_enumerator.h"
 using Microsoft::WRL::ComPtr;
 
 namespace platform {

@@ -11,7 +11,7 @@
 #include <atomic>
 #include <memory>
 
-#include "platform/network_sink_server.h"
+#include "platform/network_sink/wmsp_server.h"
 #include "platform/wm_interfaces.h"
 
 namespace platform {

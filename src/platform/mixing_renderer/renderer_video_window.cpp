@@ -1,7 +1,7 @@
-#include "platform/renderer_video_window.h"
+#include "platform/mixing_renderer/renderer_video_window.h"
 
-#include "platform/mixing_renderer.h"
-#include "platform/renderer_window.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
+#include "platform/mixing_renderer/renderer_window.h"
 
 namespace platform {
 

@@ -1,9 +1,9 @@
-#include "platform/mixing_renderer_pin.h"
+#include "platform/mixing_renderer/mixing_renderer_pin.h"
 
 #include <cwchar>
 
-#include "platform/empty_media_type_enumerator.h"
-#include "platform/mixing_renderer.h"
+#include "platform/dshow/empty_media_type_enumerator.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 
 namespace platform {
 
