@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "app/camera_watch.h"
 #include "app/recording_name.h"
 
 #include <shellapi.h>
@@ -183,6 +184,9 @@ void TmainForm::BuildTimersAndTray() {
   TrayIcon1->SetMinimizeToTray(true);
   TrayIcon1->SetIconVisible(true);
   TrayIcon1->OnClick = [this](TComponent* s) { TrayIcon1Click(s); };
+
+  CameraWatch = new TCameraWatch(this, channels_,
+                                 [this](const TChannel& c, TChannelMode mode) { RebuildChannel(c, mode); });
 }
 
 void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors) {
@@ -289,6 +293,7 @@ void TmainForm::N1Click(TComponent*) {
   if (!channel) return;
   TFilterGraph* graph = channel->VideoWindow->FilterGraph();
   if (!graph) return;
+  CameraWatch->Forget(channel->Number);
   graph->Stop();
   graph->SetActive(false);
 }
@@ -308,23 +313,29 @@ void TmainForm::playBtnClick(TComponent*) {
       c.FilterGraph->ResetGraph();
       c.ASFWriter->SetFilterGraph(nullptr);
       c.FilterGraph->SetActive(false);
-      c.Filter->BaseFilter().AssignMoniker(optionForm->devEnum->FilterMoniker(device).Get());
-      c.FilterGraph->SetActive(true);
-      auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
-      auto source = Query<IBaseFilter>(c.Filter);
-      // Channel 2 shows whatever format the camera and renderer agree on.
-      platform::ComPtr<IBaseFilter> grabber;
-      if (c.Number != 2) grabber = Query<IBaseFilter>(c.SampleGrabber);
-      auto sink = Query<IBaseFilter>(c.VideoWindow);
-      CheckMediaResult(builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(),
-                                             grabber.Get(), sink.Get()));
-      c.FilterGraph->Play();
+      const platform::ComPtr<IMoniker> moniker = optionForm->devEnum->FilterMoniker(device);
+      c.Filter->BaseFilter().AssignMoniker(moniker.Get());
+      BuildLive(c);
+      CameraWatch->Bound(c.Number, moniker.Get(), TChannelMode::Live);
       recBtn->SetCaption(kStartRecording);
     }
   } catch (...) {
     Application->ShowMessageBox(L"开启摄像头时发生错误，请检查摄像头是否已被其他程序开启。", L"",
                                 MB_OK);
   }
+}
+
+void TmainForm::BuildLive(const TChannel& c) {
+  c.FilterGraph->SetActive(true);
+  auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
+  auto source = Query<IBaseFilter>(c.Filter);
+  // Channel 2 shows whatever format the camera and renderer agree on.
+  platform::ComPtr<IBaseFilter> grabber;
+  if (c.Number != 2) grabber = Query<IBaseFilter>(c.SampleGrabber);
+  auto sink = Query<IBaseFilter>(c.VideoWindow);
+  CheckMediaResult(
+      builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), grabber.Get(), sink.Get()));
+  c.FilterGraph->Play();
 }
 
 void TmainForm::recBtnClick(TComponent*) {
@@ -335,23 +346,12 @@ void TmainForm::recBtnClick(TComponent*) {
   }
   CreateChannelFolders(savePath);
   for (const TChannel& c : channels_) {
+    // A lost channel records once its camera is back.
+    CameraWatch->SetMode(c.Number, TChannelMode::Recording);
     if (!c.FilterGraph->Active()) continue;
     c.FilterGraph->ResetGraph();
     c.FilterGraph->SetActive(false);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
-    c.ASFWriter->SetFilterGraph(c.FilterGraph);
-    c.FilterGraph->SetActive(true);
-    auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
-    auto source = Query<IBaseFilter>(c.Filter);
-    auto writer = Query<IBaseFilter>(c.ASFWriter);
-    auto video = Query<IBaseFilter>(c.VideoWindow);
-    CheckMediaResult(
-        builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
-    CheckMediaResult(
-        builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
-    c.FilterGraph->Play();
+    BuildRecording(c);
     if (c.Number == 1) {
       ShowRecordingMark(L"●");
       recBtn->SetCaption(kStopRecording);
@@ -359,7 +359,37 @@ void TmainForm::recBtnClick(TComponent*) {
   }
 }
 
+void TmainForm::BuildRecording(const TChannel& c) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
+  c.ASFWriter->SetFilterGraph(c.FilterGraph);
+  c.FilterGraph->SetActive(true);
+  auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
+  auto source = Query<IBaseFilter>(c.Filter);
+  auto writer = Query<IBaseFilter>(c.ASFWriter);
+  auto video = Query<IBaseFilter>(c.VideoWindow);
+  CheckMediaResult(
+      builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
+  CheckMediaResult(
+      builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
+  c.FilterGraph->Play();
+}
+
+void TmainForm::RebuildChannel(const TChannel& c, TChannelMode mode) {
+  if (mode == TChannelMode::Live) {
+    BuildLive(c);
+    return;
+  }
+  BuildRecording(c);
+  if (c.Number == 1) {
+    ShowRecordingMark(L"●");
+    recBtn->SetCaption(kStopRecording);
+  }
+}
+
 void TmainForm::StopAllChannels() {
+  CameraWatch->ForgetAll();
   for (const TChannel& c : channels_) {
     if (!c.FilterGraph->Active()) continue;
     c.FilterGraph->Stop();
@@ -404,6 +434,7 @@ void TmainForm::topcbxClick(TComponent*) {
 void TmainForm::TrayIcon1Click(TComponent*) { TrayIcon1->RestoreMainWindow(); }
 
 void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
+  CameraWatch->ForgetAll();
   optionForm->devEnum.reset();
   for (const TChannel& c : channels_) {
     if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;

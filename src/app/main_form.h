@@ -18,6 +18,9 @@
 #include "tray/tray_icon.h"
 
 // The components of one monitoring slot, which share its number.
+class TCameraWatch;
+enum class TChannelMode;
+
 struct TChannel {
   int Number;
   TPanel* Panel;
@@ -71,6 +74,7 @@ public:
   TTimer* Timer1;
   TTimer* Timer3;
   TTrayIcon* TrayIcon1;
+  TCameraWatch* CameraWatch;
 
   const TChannel& Channel(int number) const { return channels_.at(number - 1); }
 
@@ -116,6 +120,12 @@ private:
   void BuildChannels();
   void BuildTimersAndTray();
   void BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors);
+  // Build an inactive channel's graph on the device its capture filter
+  // holds and run it; raise on failure.
+  void BuildLive(const TChannel& c);
+  void BuildRecording(const TChannel& c);
+  // A lost channel back on its device, in the mode it had.
+  void RebuildChannel(const TChannel& c, TChannelMode mode);
   // The channel whose pane opened the popup menu, or null.
   const TChannel* PopupChannel() const;
   // Applies the stay-on-top state to the window's position in the z-order.

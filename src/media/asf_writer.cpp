@@ -2,7 +2,7 @@
 
 #include "media/filter_graph.h"
 #include "media/media_util.h"
-#include "platform/network_sink.h"
+#include "platform/network_sink/network_sink.h"
 #include "platform/platform_factory.h"
 
 using platform::ComPtr;

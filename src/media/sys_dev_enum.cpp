@@ -100,3 +100,23 @@ ComPtr<IMoniker> TSysDevEnum::FilterMoniker(int index) const {
   (void)monikers->Reset();
   return moniker;
 }
+
+platform::ComPtr<IMoniker> TSysDevEnum::FindMoniker(const std::wstring& displayName) const {
+  platform::ComPtr<IEnumMoniker> monikers = Enumerate();
+  platform::ComPtr<IMoniker> moniker;
+  if (!monikers || displayName.empty()) return moniker;
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)
+    if (MonikerDisplayName(moniker.Get()) == displayName) return moniker;
+  moniker.Reset();
+  return moniker;
+}
+
+std::wstring MonikerDisplayName(IMoniker* moniker) {
+  std::wstring text;
+  platform::ComPtr<IBindCtx> context;
+  if (!moniker || FAILED(CreateBindCtx(0, &context))) return text;
+  LPOLESTR name = nullptr;
+  if (SUCCEEDED(moniker->GetDisplayName(context.Get(), nullptr, &name)) && name) text = name;
+  CoTaskMemFree(name);
+  return text;
+}

@@ -28,6 +28,9 @@ public:
   // The moniker of device `index` from a fresh enumeration; none outside
   // the list (without asking the platform) or when the device is gone.
   platform::ComPtr<IMoniker> FilterMoniker(int index) const;
+  // The moniker of the device with this display name from a fresh
+  // enumeration, wherever it is listed now; none when it is not there.
+  platform::ComPtr<IMoniker> FindMoniker(const std::wstring& displayName) const;
 
 private:
   platform::ComPtr<IEnumMoniker> Enumerate() const;
@@ -35,6 +38,10 @@ private:
   GUID category_{};
   std::vector<TDeviceEntry> entries_;
 };
+
+// The moniker's display name, which stays the same while the device is
+// unplugged and plugged again; empty for none.
+std::wstring MonikerDisplayName(IMoniker* moniker);
 
 // The friendly name as the device list keeps it: through the system code
 // page, cut to 255 bytes at a character boundary.

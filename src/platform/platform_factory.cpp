@@ -2,8 +2,8 @@
 
 #include <uuids.h>
 
-#include "platform/asf_writer_filter.h"
-#include "platform/mixing_renderer.h"
+#include "platform/asf_writer/asf_writer_filter.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 
 namespace platform {
 

@@ -1,6 +1,8 @@
 #pragma once
 // The program's two windows made as start-up makes them, over a settings
 // file written for the test.
+#include <doctest/doctest.h>
+
 #include <string>
 
 #include "app/main_form.h"
@@ -8,6 +10,7 @@
 #include "classlib/sysutils.h"
 #include "options/option_form.h"
 #include "options/settings.h"
+#include "test_cameras.h"
 #include "test_support.h"
 
 // Replaces this test executable's settings file for one test.
@@ -47,3 +50,17 @@ struct ProgramWindows {
   }
   TmainForm* main() const { return mainForm; }
 };
+
+// Registers n test cameras for one test and clears them afterwards.
+struct Cameras {
+  explicit Cameras(int n) { REQUIRE(RunTestcam(L"register " + std::to_wstring(n)) == 0); }
+  ~Cameras() { RunTestcam(L"clear"); }
+};
+
+inline bool Running(TFilterGraph* graph) {
+  platform::ComPtr<IMediaControl> control;
+  if (FAILED(graph->QueryInterface(control.GetAddressOf()))) return false;
+  OAFilterState state = State_Stopped;
+  (void)control->GetState(100, &state);
+  return state == State_Running;
+}

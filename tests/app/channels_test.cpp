@@ -1,15 +1,8 @@
 #include <doctest/doctest.h>
 
 #include "app_fixture.h"
-#include "test_cameras.h"
 
 namespace {
-// Registers n test cameras for one test and clears them afterwards.
-struct Cameras {
-  explicit Cameras(int n) { REQUIRE(RunTestcam(L"register " + std::to_wstring(n)) == 0); }
-  ~Cameras() { RunTestcam(L"clear"); }
-};
-
 std::vector<int> Chosen() {
   std::vector<int> chosen;
   for (int channel = 1; channel <= 4; ++channel)
@@ -22,14 +15,6 @@ std::vector<int> Listed() {
   for (int channel = 1; channel <= 4; ++channel)
     counts.push_back(optionForm->DeviceBox(channel)->Items().Count());
   return counts;
-}
-
-bool Running(TFilterGraph* graph) {
-  platform::ComPtr<IMediaControl> control;
-  if (FAILED(graph->QueryInterface(control.GetAddressOf()))) return false;
-  OAFilterState state = State_Stopped;
-  (void)control->GetState(100, &state);
-  return state == State_Running;
 }
 
 // Plainly red pixels on screen in the top-left 24 × 24 of a pane.

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "asf_test_support.h"
-#include "platform/asf_muxer.h"
+#include "platform/asf_writer/asf_muxer.h"
 #include "test_support.h"
 
 using platform::AsfMuxer;

@@ -6,7 +6,7 @@
 #include "classlib/sysutils.h"
 #include "media/asf_writer.h"
 #include "media/filter_graph.h"
-#include "platform/asf_writer_filter.h"
+#include "platform/asf_writer/asf_writer_filter.h"
 #include "test_cameras.h"
 #include "test_support.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "platform/network_sink.h"
+#include "platform/network_sink/network_sink.h"
 #include "test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/asf_muxer.h"
+#include "platform/asf_writer/asf_muxer.h"
 #include "platform/media_platform.h"
 
 using platform::ComPtr;

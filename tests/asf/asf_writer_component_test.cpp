@@ -5,7 +5,7 @@
 #include "asf_test_support.h"
 #include "media/asf_writer.h"
 #include "media/filter_graph.h"
-#include "platform/network_sink.h"
+#include "platform/network_sink/network_sink.h"
 #include "test_support.h"
 
 namespace {

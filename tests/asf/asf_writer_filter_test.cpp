@@ -6,11 +6,11 @@
 #include <mutex>
 
 #include "asf_test_support.h"
-#include "platform/asf_writer_filter.h"
-#include "platform/asf_writer_filter_jpeg.h"
-#include "platform/asf_writer_filter_pin.h"
-#include "platform/asf_writer_filter_session.h"
-#include "platform/network_sink.h"
+#include "platform/asf_writer/asf_writer_filter.h"
+#include "platform/asf_writer/mjpeg_encoder.h"
+#include "platform/asf_writer/asf_writer_input_pin.h"
+#include "platform/asf_writer/asf_writing_session.h"
+#include "platform/network_sink/network_sink.h"
 #include "platform/platform_factory.h"
 #include "platform/wm_interfaces.h"
 #include "test_support.h"

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "asf_test_support.h"
-#include "platform/asf_muxer.h"
-#include "platform/asf_writer_filter.h"
-#include "platform/asf_writer_filter_advanced.h"
-#include "platform/network_sink.h"
-#include "platform/network_sink_protocol.h"
+#include "platform/asf_writer/asf_muxer.h"
+#include "platform/asf_writer/asf_writer_filter.h"
+#include "platform/asf_writer/asf_writer_advanced.h"
+#include "platform/network_sink/network_sink.h"
+#include "platform/network_sink/wmsp_protocol.h"
 #include "platform/platform_factory.h"
 #include "test_support.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "bench/host_programs.h"
-#include "platform/asf_muxer.h"
-#include "platform/asf_writer_filter_jpeg.h"
+#include "platform/asf_writer/asf_muxer.h"
+#include "platform/asf_writer/mjpeg_encoder.h"
 
 using bench::HostPath;
 using bench::ReadWholeFile;

@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/mixing_renderer.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 #include "renderer/push_source.h"
 
 using Microsoft::WRL::ComPtr;

@@ -24,8 +24,8 @@
 #include "app/main_form.h"
 #include "bench/host_programs.h"
 #include "app/startup.h"
-#include "platform/asf_writer_filter.h"
-#include "platform/mixing_renderer.h"
+#include "platform/asf_writer/asf_writer_filter.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 #include "platform/platform_factory.h"
 #include "support/test_cameras.h"
 

@@ -1,6 +1,6 @@
 #include <doctest/doctest.h>
 
-#include "platform/video_format.h"
+#include "platform/mixing_renderer/video_format.h"
 #include "renderer_support.h"
 
 using namespace renderer_test;

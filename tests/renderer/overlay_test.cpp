@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/overlay_mixer.h"
+#include "platform/mixing_renderer/overlay_mixer.h"
 #include "renderer_support.h"
 
 using namespace renderer_test;

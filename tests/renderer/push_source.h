@@ -16,8 +16,8 @@
 #include <optional>
 #include <thread>
 
-#include "platform/pin_enumerator.h"
-#include "platform/video_format.h"
+#include "platform/dshow/pin_enumerator.h"
+#include "platform/mixing_renderer/video_format.h"
 
 namespace testing_source {
 

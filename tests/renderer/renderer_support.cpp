@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/mixing_renderer.h"
+#include "platform/mixing_renderer/mixing_renderer.h"
 #include "test_support.h"
 
 namespace renderer_test {

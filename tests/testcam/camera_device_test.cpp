@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "camera_graph.h"
+#include "media/sys_dev_enum.h"
 #include "test_cameras.h"
 #include "test_support.h"
 
@@ -227,4 +228,61 @@ TEST_CASE("a busy camera binds and connects but fails to start, as one held else
   CHECK(SUCCEEDED(busy.control->Run()));
   CHECK(PumpUntil([&] { return busy.captured->Count() > 0; }));
   CHECK(busy.control->Stop() == S_OK);
+}
+
+namespace {
+// Whether the graph's queue brings EC_DEVICE_LOST (for a removed device) within the deadline.
+bool ReportsDeviceLost(IGraphBuilder* graph, std::chrono::milliseconds deadline) {
+  ComPtr<IMediaEvent> events;
+  if (FAILED(graph->QueryInterface(IID_PPV_ARGS(&events)))) return false;
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  while (events->GetEvent(&code, &first, &second, static_cast<long>(deadline.count())) == S_OK) {
+    (void)events->FreeEventParams(code, first, second);  // nothing of ours to keep
+    if (code == EC_DEVICE_LOST) return second == 0;
+  }
+  return false;
+}
+}  // namespace
+
+TEST_CASE("an unplugged camera goes silent, reports the loss and leaves the list until plugged") {
+  REQUIRE(RunTestcam(L"register 2") == 0);
+  const std::wstring name = MonikerDisplayName(VideoInputMoniker(0).Get());
+  REQUIRE_FALSE(name.empty());
+  CameraGraph graph;
+  REQUIRE(graph.Build(0, false) == S_OK);
+  REQUIRE(SUCCEEDED(graph.control->Run()));
+  REQUIRE(PumpUntil([&] { return graph.captured->Count() > 5; }));
+
+  REQUIRE(RunTestcam(L"unplug 1") == 0);
+  CHECK(RunTestcam(L"unplug 1") == 0);  // already out
+  CHECK(ReportsDeviceLost(graph.graph.Get(), std::chrono::seconds(3)));
+  PumpFor(std::chrono::milliseconds(100));  // a frame already on its way may still land
+  const long silent = graph.captured->Count();
+  PumpFor(std::chrono::milliseconds(300));
+  CHECK(graph.captured->Count() == silent);
+  std::vector<Listed> listed = ListVideoInputs();
+  REQUIRE(listed.size() == 1u);
+  CHECK(listed[0].name == L"Test Camera 2");
+  CHECK(graph.control->Stop() == S_OK);
+
+  REQUIRE(RunTestcam(L"plug 1") == 0);
+  CHECK(ListVideoInputs().size() == 2u);
+  CHECK(MonikerDisplayName(VideoInputMoniker(0).Get()) == name);
+  SUBCASE("the old filter stays dead; a new one from the same device streams") {
+    const HRESULT run = graph.control->Run();
+    OAFilterState state = State_Stopped;
+    CHECK(FAILED(run == S_FALSE ? graph.control->GetState(5000, &state) : run));
+    (void)graph.control->Stop();  // leaves the graph stopped whatever Run left behind
+    CameraGraph again;
+    REQUIRE(again.Build(0, false) == S_OK);
+    CHECK(SUCCEEDED(again.control->Run()));
+    CHECK(PumpUntil([&] { return again.captured->Count() > 0; }));
+    CHECK(again.control->Stop() == S_OK);
+  }
+  SUBCASE("commands for an unknown device fail") {
+    CHECK(RunTestcam(L"unplug 5") != 0);
+    CHECK(RunTestcam(L"plug 5") != 0);
+    CHECK(RunTestcam(L"plug 0") != 0);
+  }
 }

@@ -1,6 +1,6 @@
 #include "camera_filter.h"
 
-#include "platform/pin_enumerator.h"
+#include "platform/dshow/pin_enumerator.h"
 
 #include <cstring>
 #include <cwchar>
@@ -103,8 +103,29 @@ HRESULT CameraFilter::CheckNotBusy() const {
   return status == ERROR_SUCCESS && busy != 0 ? HRESULT_FROM_WIN32(ERROR_BUSY) : S_OK;
 }
 
+void CameraFilter::DeviceLost() {
+  ComPtr<IFilterGraph> graph;
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    unplugged_ = true;
+    graph = graph_;
+  }
+  ComPtr<IMediaEventSink> sink;
+  // Param2 0: the device was removed (1 would say it is back).
+  if (graph && SUCCEEDED(graph.As(&sink)))
+    (void)sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
+}
+
 HRESULT CameraFilter::StartPins() {
   HRESULT hr = CheckNotBusy();
+  bool unplugged;
+  {
+    std::lock_guard<std::mutex> hold(dataLock_);
+    unplugged = unplugged_;
+  }
+  if (SUCCEEDED(hr) && (unplugged || (device_ != 0 && IsUnplugged(device_))))
+    hr = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+  if (SUCCEEDED(hr)) unplugWatch_.Start(device_);
   if (SUCCEEDED(hr)) hr = capture_->StartStreaming();
   if (SUCCEEDED(hr)) hr = preview_->StartStreaming();
   if (FAILED(hr)) StopPins();
@@ -112,6 +133,7 @@ HRESULT CameraFilter::StartPins() {
 }
 
 void CameraFilter::StopPins() {
+  unplugWatch_.Stop();
   capture_->StopStreaming();
   preview_->StopStreaming();
 }
@@ -193,7 +215,7 @@ CameraFilter::StreamTime CameraFilter::Now() {
   StreamTime time;
   {
     std::lock_guard<std::mutex> hold(dataLock_);
-    time.running = state_ == State_Running;
+    time.running = state_ == State_Running && !unplugged_;
     clock = clock_;
     start = start_;
     runCounter = runCounter_;

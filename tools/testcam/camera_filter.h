@@ -3,7 +3,8 @@
 // A device moniker binds it and hands it the device's property bag, which
 // says which test device (name, size, rate) it is; the device can be marked
 // busy, and then the filter refuses to start as a camera held by another
-// program does.
+// program does; unplugged, a running filter goes silent and reports the
+// device lost to its graph.
 #include <windows.h>
 #include <dshow.h>
 #include <ocidl.h>
@@ -17,6 +18,7 @@
 #include "camera_info.h"
 #include "camera_pin.h"
 #include "dll_module.h"
+#include "unplug.h"
 
 namespace testcam {
 
@@ -83,6 +85,8 @@ private:
   void StopPins();
   void WakePins();
   HRESULT CheckNotBusy() const;
+  // On the unplug watch's thread: no more samples, and EC_DEVICE_LOST.
+  void DeviceLost();
 
   std::atomic<ULONG> references_{0};
   LiveObject live_;
@@ -100,6 +104,8 @@ private:
   std::wstring graphName_;
   std::wstring deviceName_ = L"Test Camera";
   int device_ = 0;  // 0: not bound from a registered device
+  bool unplugged_ = false;  // for good: a replugged device is a new filter object
+  UnplugWatch unplugWatch_{[this] { DeviceLost(); }};
 };
 
 }  // namespace testcam

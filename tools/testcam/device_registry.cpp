@@ -4,6 +4,7 @@
 #include <wrl/client.h>
 
 #include "testcam_ids.h"
+#include "unplug.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -97,6 +98,7 @@ HRESULT RegisterClasses(const std::wstring& dllPath) {
 HRESULT RegisterDevices(const std::vector<DeviceSpec>& devices) {
   if (devices.size() > static_cast<size_t>(kMaxDevices)) return E_INVALIDARG;
   HRESULT hr = RemoveTestInstances();
+  if (SUCCEEDED(hr)) hr = ForgetUnplugged();
   if (FAILED(hr)) return hr;
   ComPtr<IFilterMapper2> mapper;
   hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&mapper));

@@ -3,6 +3,7 @@
 //   testcam register N [--size WxH] [--rate FPS] [--long-name K] [--same-name K]
 //                      [--no-clsid K] [--unless-real]
 //   testcam busy K      (0: no device busy)
+//   testcam unplug K / plug K
 //   testcam list
 //   testcam clear
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include "device_registry.h"
 #include "media_type.h"
 #include "testcam_ids.h"
+#include "unplug.h"
 
 using namespace testcam;
 
@@ -25,6 +27,8 @@ const wchar_t kUsage[] =
     L"usage: testcam register N [--size WxH] [--rate FPS] [--long-name K] [--same-name K]\n"
     L"                          [--no-clsid K] [--unless-real]\n"
     L"       testcam busy K     (K = 0: no device busy)\n"
+    L"       testcam unplug K   (camera K goes as an unplugged USB camera does)\n"
+    L"       testcam plug K     (and comes back under the same display name)\n"
     L"       testcam list\n"
     L"       testcam clear\n";
 
@@ -151,6 +155,13 @@ int Run(int argc, wchar_t** argv) {
     if (!ParseInt(argv[2], 0, kMaxDevices, &device)) return Usage();
     const HRESULT hr = SetBusy(device);
     return FAILED(hr) ? Fail(L"marking the device busy", hr) : 0;
+  }
+  if ((command == L"unplug" || command == L"plug") && argc == 3) {
+    int device = 0;
+    if (!ParseInt(argv[2], 1, kMaxDevices, &device)) return Usage();
+    const HRESULT hr = command == L"unplug" ? Unplug(device) : Plug(device);
+    return FAILED(hr) ? Fail(command == L"unplug" ? L"unplugging the device" : L"plugging the device", hr)
+                      : 0;
   }
   return Usage();
 }

@@ -1,0 +1,372 @@
+#include "platform/asf_writer/asf_writer_input_pin.h"
+
+#include <dvdmedia.h>
+#include <mmreg.h>
+
+#include <cstring>
+
+#include "platform/asf_writer/asf_writer_filter.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace platform {
+
+namespace {
+
+// Declared by the SDK's uuids.h but not by MinGW's.
+constexpr GUID kSubtypeI420 = {0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+constexpr DWORD kMjpgFourCC = MAKEFOURCC('M', 'J', 'P', 'G');
+constexpr REFERENCE_TIME kDefaultFrameDuration = 333333;  // 30 frames/s
+
+// The bitmap header of a video type, or null when the format block is short.
+const BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type, size_t* extra) {
+  size_t offset = 0;
+  if (IsEqualGUID(type.formattype, FORMAT_VideoInfo))
+    offset = offsetof(VIDEOINFOHEADER, bmiHeader);
+  else if (IsEqualGUID(type.formattype, FORMAT_VideoInfo2))
+    offset = offsetof(VIDEOINFOHEADER2, bmiHeader);
+  else
+    return nullptr;
+  if (!type.pbFormat || type.cbFormat < offset + sizeof(BITMAPINFOHEADER)) return nullptr;
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(type.pbFormat + offset);
+  if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biSize > type.cbFormat - offset)
+    return nullptr;
+  if (extra) *extra = type.cbFormat - offset - sizeof(BITMAPINFOHEADER);
+  return header;
+}
+
+REFERENCE_TIME FrameDuration(const AM_MEDIA_TYPE& type) {
+  REFERENCE_TIME duration = 0;
+  if (IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER))
+    duration = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat)->AvgTimePerFrame;
+  else if (IsEqualGUID(type.formattype, FORMAT_VideoInfo2) &&
+           type.cbFormat >= sizeof(VIDEOINFOHEADER2))
+    duration = reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat)->AvgTimePerFrame;
+  return duration > 0 ? duration : kDefaultFrameDuration;
+}
+
+bool RawLayout(const AM_MEDIA_TYPE& type, const BITMAPINFOHEADER& header, RawVideoFormat* raw) {
+  RawVideoFormat format;
+  if (IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB24) && header.biBitCount == 24)
+    format.layout = RawVideoLayout::RGB24;
+  else if (IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB32) && header.biBitCount == 32)
+    format.layout = RawVideoLayout::RGB32;
+  else if (IsEqualGUID(type.subtype, MEDIASUBTYPE_YUY2))
+    format.layout = RawVideoLayout::YUY2;
+  else if (IsEqualGUID(type.subtype, kSubtypeI420) || IsEqualGUID(type.subtype, MEDIASUBTYPE_IYUV))
+    format.layout = RawVideoLayout::I420;
+  else
+    return false;
+  const bool rgb = format.layout == RawVideoLayout::RGB24 || format.layout == RawVideoLayout::RGB32;
+  if (!rgb && header.biHeight < 0) return false;
+  if (header.biHeight == INT32_MIN) return false;
+  format.width = header.biWidth;
+  format.height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+  format.bottomUp = rgb && header.biHeight > 0;
+  if (!format.Complete()) return false;
+  if (raw) *raw = format;
+  return true;
+}
+
+bool PassedThrough(const AM_MEDIA_TYPE& type, const BITMAPINFOHEADER& header, bool dontCompress) {
+  const bool mjpeg = IsEqualGUID(type.subtype, MEDIASUBTYPE_MJPG) || header.biCompression == kMjpgFourCC;
+  return (mjpeg || dontCompress) && header.biWidth > 0 && header.biWidth <= 8192 &&
+         header.biHeight != 0 && header.biHeight > -8192 && header.biHeight < 8192;
+}
+
+const WAVEFORMATEX* PcmFormat(const AM_MEDIA_TYPE& type) {
+  if (!IsEqualGUID(type.majortype, MEDIATYPE_Audio) ||
+      !IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) || !type.pbFormat ||
+      type.cbFormat < sizeof(WAVEFORMATEX))
+    return nullptr;
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+  if (wave->wFormatTag != WAVE_FORMAT_PCM || wave->nChannels == 0 || wave->nBlockAlign == 0 ||
+      sizeof(WAVEFORMATEX) + wave->cbSize > type.cbFormat)
+    return nullptr;
+  return wave;
+}
+
+MediaTypeCopy PartialVideoType(const GUID& subtype) {
+  AM_MEDIA_TYPE type{};
+  type.majortype = MEDIATYPE_Video;
+  type.subtype = subtype;
+  type.formattype = FORMAT_VideoInfo;
+  return MediaTypeCopy(type);
+}
+
+}  // namespace
+
+bool AcceptsAsfInput(AsfPinKind kind, const AM_MEDIA_TYPE& type, bool dontCompress) {
+  return DescribeAsfInput(kind, type, dontCompress, 0, nullptr);
+}
+
+bool DescribeAsfInput(AsfPinKind kind, const AM_MEDIA_TYPE& type, bool dontCompress,
+                      uint32_t videoBitRate, AsfInput* input) {
+  if (kind == AsfPinKind::Audio) {
+    const WAVEFORMATEX* wave = PcmFormat(type);
+    if (!wave) return false;
+    if (input) {
+      const auto* bytes = reinterpret_cast<const uint8_t*>(wave);
+      input->stream.kind = AsfStream::Kind::Audio;
+      input->stream.format.assign(bytes, bytes + sizeof(WAVEFORMATEX) + wave->cbSize);
+      input->stream.bitRate = wave->nAvgBytesPerSec * 8;
+      input->encode = false;
+    }
+    return true;
+  }
+  if (!IsEqualGUID(type.majortype, MEDIATYPE_Video)) return false;
+  size_t extra = 0;
+  const BITMAPINFOHEADER* header = BitmapHeader(type, &extra);
+  if (!header) return false;
+  RawVideoFormat raw;
+  const bool encode = !dontCompress && RawLayout(type, *header, &raw);
+  if (!encode && !PassedThrough(type, *header, dontCompress)) return false;
+  if (!input) return true;
+
+  input->encode = encode;
+  input->frameDuration = FrameDuration(type);
+  input->stream.kind = AsfStream::Kind::Video;
+  input->stream.bitRate = videoBitRate;
+  input->stream.width = static_cast<uint32_t>(header->biWidth);
+  input->stream.height = static_cast<uint32_t>(header->biHeight < 0 ? -header->biHeight : header->biHeight);
+  if (encode) {
+    input->raw = raw;
+    BITMAPINFOHEADER out{};
+    out.biSize = sizeof(out);
+    out.biWidth = raw.width;
+    out.biHeight = raw.height;
+    out.biPlanes = 1;
+    out.biBitCount = 24;
+    out.biCompression = kMjpgFourCC;
+    out.biSizeImage = static_cast<DWORD>(raw.width * raw.height * 3);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&out);
+    input->stream.format.assign(bytes, bytes + sizeof(out));
+  } else {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(header);
+    input->stream.format.assign(bytes, bytes + sizeof(BITMAPINFOHEADER) + extra);
+  }
+  return true;
+}
+
+AsfWriterInputPin::AsfWriterInputPin(AsfWriterFilter& filter, AsfPinKind kind, size_t index)
+    : filter_(filter), kind_(kind), index_(index) {}
+
+std::wstring AsfWriterInputPin::Name() const {
+  return (kind_ == AsfPinKind::Video ? L"Video Input 0" : L"Audio Input 0") +
+         std::to_wstring(index_ + 1);
+}
+
+bool AsfWriterInputPin::IsConnected() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return connected_ != nullptr;
+}
+
+MediaTypeCopy AsfWriterInputPin::ConnectionType() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return type_;
+}
+
+bool AsfWriterInputPin::AtEndOfStream() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return endOfStream_;
+}
+
+void AsfWriterInputPin::ResetEndOfStream() {
+  std::lock_guard<std::mutex> guard(lock_);
+  endOfStream_ = false;
+}
+
+HRESULT AsfWriterInputPin::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPin)) {
+    *object = static_cast<IPin*>(this);
+  } else if (IsEqualIID(iid, IID_IMemInputPin)) {
+    *object = static_cast<IMemInputPin*>(this);
+  } else {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG AsfWriterInputPin::AddRef() { return filter_.AddRef(); }
+ULONG AsfWriterInputPin::Release() { return filter_.Release(); }
+
+HRESULT AsfWriterInputPin::Connect(IPin*, const AM_MEDIA_TYPE*) {
+  return E_UNEXPECTED;  // input pins only receive connections
+}
+
+HRESULT AsfWriterInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
+  if (!connector || !type) return E_POINTER;
+  if (!filter_.Stopped()) return VFW_E_NOT_STOPPED;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (connected_) return VFW_E_ALREADY_CONNECTED;
+  PIN_DIRECTION direction;
+  if (FAILED(connector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT)
+    return VFW_E_INVALID_DIRECTION;
+  if (!AcceptsAsfInput(kind_, *type, filter_.DontCompress())) return VFW_E_TYPE_NOT_ACCEPTED;
+  connected_ = connector;
+  type_ = MediaTypeCopy(*type);
+  endOfStream_ = false;
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::Disconnect() {
+  if (!filter_.Stopped()) return VFW_E_NOT_STOPPED;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!connected_) return S_FALSE;
+  connected_.Reset();
+  allocator_.Reset();
+  type_ = MediaTypeCopy();
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::ConnectedTo(IPin** pin) {
+  if (!pin) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  *pin = nullptr;
+  if (!connected_) return VFW_E_NOT_CONNECTED;
+  ComPtr<IPin> copy = connected_;
+  *pin = copy.Detach();
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
+  if (!type) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!connected_) {
+    *type = AM_MEDIA_TYPE{};
+    return VFW_E_NOT_CONNECTED;
+  }
+  return type_.CopyTo(type);
+}
+
+HRESULT AsfWriterInputPin::QueryPinInfo(PIN_INFO* info) {
+  if (!info) return E_POINTER;
+  ComPtr<IBaseFilter> filter(static_cast<IBaseFilter*>(&filter_));
+  info->pFilter = filter.Detach();
+  info->dir = PINDIR_INPUT;
+  const std::wstring name = Name();
+  lstrcpynW(info->achName, name.c_str(), MAX_PIN_NAME);
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::QueryDirection(PIN_DIRECTION* direction) {
+  if (!direction) return E_POINTER;
+  *direction = PINDIR_INPUT;
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::QueryId(LPWSTR* id) {
+  if (!id) return E_POINTER;
+  const std::wstring name = Name();
+  const size_t bytes = (name.size() + 1) * sizeof(wchar_t);
+  *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!*id) return E_OUTOFMEMORY;
+  std::memcpy(*id, name.c_str(), bytes);
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
+  if (!type) return E_POINTER;
+  return AcceptsAsfInput(kind_, *type, filter_.DontCompress()) ? S_OK : S_FALSE;
+}
+
+HRESULT AsfWriterInputPin::EnumMediaTypes(IEnumMediaTypes** types) {
+  if (!types) return E_POINTER;
+  std::vector<MediaTypeCopy> offered;
+  if (kind_ == AsfPinKind::Video) {
+    for (const GUID* subtype : {&MEDIASUBTYPE_RGB24, &MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_YUY2,
+                                &kSubtypeI420})
+      offered.push_back(PartialVideoType(*subtype));
+  } else {
+    AM_MEDIA_TYPE audio{};
+    audio.majortype = MEDIATYPE_Audio;
+    audio.subtype = MEDIASUBTYPE_PCM;
+    audio.formattype = FORMAT_WaveFormatEx;
+    offered.emplace_back(audio);
+  }
+  *types = MediaTypeEnumerator::Create(std::move(offered)).Detach();
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+
+HRESULT AsfWriterInputPin::EndOfStream() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (flushing_) return S_FALSE;
+    endOfStream_ = true;
+  }
+  filter_.PinEndOfStream();
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::BeginFlush() {
+  std::lock_guard<std::mutex> guard(lock_);
+  flushing_ = true;
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::EndFlush() {
+  std::lock_guard<std::mutex> guard(lock_);
+  flushing_ = false;
+  endOfStream_ = false;
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
+
+HRESULT AsfWriterInputPin::GetAllocator(IMemAllocator** allocator) {
+  if (!allocator) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!allocator_) {
+    const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(&allocator_));
+    if (FAILED(hr)) {
+      *allocator = nullptr;
+      return hr;
+    }
+  }
+  ComPtr<IMemAllocator> copy = allocator_;
+  *allocator = copy.Detach();
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL) {
+  if (!allocator) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  allocator_ = allocator;
+  return S_OK;
+}
+
+HRESULT AsfWriterInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
+
+HRESULT AsfWriterInputPin::Receive(IMediaSample* sample) {
+  if (!sample) return E_POINTER;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!connected_) return VFW_E_NOT_CONNECTED;
+    if (flushing_) return S_FALSE;
+    if (endOfStream_) return VFW_E_SAMPLE_REJECTED_EOS;
+  }
+  return filter_.DeliverSample(index_, sample);
+}
+
+HRESULT AsfWriterInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed) {
+  if (!samples || !processed) return E_POINTER;
+  *processed = 0;
+  HRESULT hr = S_OK;
+  while (*processed < count && hr == S_OK) {
+    hr = Receive(samples[*processed]);
+    if (hr == S_OK) ++*processed;
+  }
+  return hr;
+}
+
+HRESULT AsfWriterInputPin::ReceiveCanBlock() {
+  return S_FALSE;  // Receive only queues; the encoder thread does the work
+}
+
+}  // namespace platform
