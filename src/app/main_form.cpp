@@ -210,7 +210,7 @@ void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnch
   channel.ASFWriter = new TASFWriter(this);
   channel.ASFWriter->SetName(Format(L"ASFWriter%d", number));
   channel.ASFWriter->SetProfile(wmp_V80_56VideoOnly);
-  channel.ASFWriter->SetPort(3333);
+  channel.ASFWriter->SetPort(3333 + number - 1);  // each channel streams on its own port
   channel.ASFWriter->SetMaxUsers(8);
 }
 
@@ -316,29 +316,35 @@ void TmainForm::recBtnClick(TComponent*) {
     return;
   }
   CreateChannelFolders(savePath);
+  bool recording = false;
   for (const TChannel& c : channels_) {
     if (!c.FilterGraph->Active()) continue;
-    c.FilterGraph->ResetGraph();
-    c.FilterGraph->SetActive(false);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
-    c.ASFWriter->SetFilterGraph(c.FilterGraph);
-    c.FilterGraph->SetActive(true);
-    auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
-    auto source = Query<IBaseFilter>(c.Filter);
-    auto writer = Query<IBaseFilter>(c.ASFWriter);
-    auto video = Query<IBaseFilter>(c.VideoWindow);
-    CheckMediaResult(
-        builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
-    CheckMediaResult(
-        builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
-    c.FilterGraph->Play();
-    if (c.Number == 1) {
-      ShowRecordingMark(L"●");
-      recBtn->SetCaption(kStopRecording);
+    // A channel that cannot record says why in the standard error box; the
+    // others still record.
+    try {
+      c.FilterGraph->ResetGraph();
+      c.FilterGraph->SetActive(false);
+      SYSTEMTIME now;
+      GetLocalTime(&now);
+      c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
+      c.ASFWriter->SetFilterGraph(c.FilterGraph);
+      c.FilterGraph->SetActive(true);
+      auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
+      auto source = Query<IBaseFilter>(c.Filter);
+      auto writer = Query<IBaseFilter>(c.ASFWriter);
+      auto video = Query<IBaseFilter>(c.VideoWindow);
+      CheckMediaResult(
+          builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
+      CheckMediaResult(
+          builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
+      c.FilterGraph->Play();
+      recording = true;
+      if (c.Number == 1) ShowRecordingMark(L"●");
+    } catch (...) {
+      Application->HandleException(this);
     }
   }
+  if (recording) recBtn->SetCaption(kStopRecording);
 }
 
 void TmainForm::StopAllChannels() {
