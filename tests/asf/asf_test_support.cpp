@@ -181,7 +181,7 @@ double LongestKeyFrameGap(const std::wstring& file) {
 int DecodeFrames(const std::string& input, DWORD timeoutMs) {
   const NativeResult result = RunNative(
       "ffmpeg -nostdin -v error -i " + Quote(input) +
-          " -map 0:v:0 -f framemd5 - | grep -vc '^#'",
+          " -map 0:v:0 -fps_mode passthrough -f framemd5 - | grep -vc '^#'",
       timeoutMs);
   if (!result.finished) return -1;
   // grep prints the count; any ffmpeg error line would come first.
