@@ -232,7 +232,7 @@ void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnch
   channel.ASFWriter = new TASFWriter(this);
   channel.ASFWriter->SetName(Format(L"ASFWriter%d", number));
   channel.ASFWriter->SetProfile(wmp_V80_56VideoOnly);
-  channel.ASFWriter->SetPort(3333);
+  channel.ASFWriter->SetPort(3333 + number - 1);  // each channel streams on its own port
   channel.ASFWriter->SetMaxUsers(8);
 }
 
@@ -349,12 +349,18 @@ void TmainForm::recBtnClick(TComponent*) {
     // A lost channel records once its camera is back.
     CameraWatch->SetMode(c.Number, TChannelMode::Recording);
     if (!c.FilterGraph->Active()) continue;
-    c.FilterGraph->ResetGraph();
-    c.FilterGraph->SetActive(false);
-    BuildRecording(c);
-    if (c.Number == 1) {
-      ShowRecordingMark(L"●");
-      recBtn->SetCaption(kStopRecording);
+    // A channel that cannot record says why in the standard error box; the
+    // others still record.
+    try {
+      c.FilterGraph->ResetGraph();
+      c.FilterGraph->SetActive(false);
+      BuildRecording(c);
+      if (c.Number == 1) {
+        ShowRecordingMark(L"●");
+        recBtn->SetCaption(kStopRecording);
+      }
+    } catch (...) {
+      Application->HandleException(this);
     }
   }
 }

@@ -135,12 +135,13 @@ void TASFWriter::ConfigureAddedFilter() {
 
     if (port_ > 0 && maxUsers_ > 0 &&
         SUCCEEDED(platform::CreateWriterNetworkSink(networkSink_.ReleaseAndGetAddressOf()))) {
-      // Results ignored: a sink that cannot open its port serves nobody, and
-      // the recording goes on. The client limit must precede writing.
+      // The client limit must precede writing. A sink that cannot open its
+      // port serves nobody, so it is not given the packets; the recording
+      // goes on either way.
       (void)networkSink_->SetNetworkProtocol(WMT_PROTOCOL_HTTP);
       (void)networkSink_->SetMaximumClients(maxUsers_);
-      (void)networkSink_->Open(&port_);
-      if (writerAdvanced_) (void)writerAdvanced_->AddSink(networkSink_.Get());
+      if (SUCCEEDED(networkSink_->Open(&port_)) && writerAdvanced_)
+        (void)writerAdvanced_->AddSink(networkSink_.Get());  // refused: no live serving
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <dshow.h>
 
 #include "classlib/sysutils.h"
+#include "platform/asf_writer/h264_encoder.h"
 
 namespace platform {
 
@@ -47,6 +48,8 @@ void UniqueHandle::Reset(HANDLE handle) {
 }
 
 std::wstring ErrorText(HRESULT result) {
+  if (result == E_H264_PICTURE_REFUSED)
+    return L"录像编码器不接受此摄像头的画面：宽和高须为偶数，宽不超过 4096，帧率不能为零";
   std::wstring text = QuartzText(result);
   if (text.empty()) text = SystemText(result);
   if (text.empty()) text = L"Media operation failed";

@@ -220,11 +220,11 @@ TEST_CASE("samples are split over fixed-size packets and finalised") {
     CHECK(Read(b, indexAt + 40, 8) == 10000000);
     REQUIRE(Read(b, indexAt + 52, 4) == 3);  // 0 s, 1 s, 2 s
     // 0 s and 1 s: the first sample (packets 0..2); 2 s: the one at 1.5 s,
-    // which starts in packet 2 where the first one ends.
+    // a key frame, which opens packet 3 of its own.
     CHECK(Read(b, indexAt + 56, 4) == 0);
     CHECK(Read(b, indexAt + 60, 2) == 3);
     CHECK(Read(b, indexAt + 62, 4) == 0);
-    CHECK(Read(b, indexAt + 68, 4) == 2);
+    CHECK(Read(b, indexAt + 68, 4) == 3);
     CHECK(Read(b, indexAt + 72, 2) == 1);
     CHECK(Read(b, indexAt + 48, 4) == 3);
   }

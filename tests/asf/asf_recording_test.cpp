@@ -59,7 +59,7 @@ TEST_CASE("ten seconds of the test camera through TASFWriter, served live meanwh
   const ProbedStream probed = ProbeFile(file);
   CHECK(probed.format == "asf");
   CHECK(probed.streams == 1);
-  CHECK(probed.codec == "mjpeg");
+  CHECK(probed.codec == "h264");
   CHECK(probed.width == 320);
   CHECK(probed.height == 240);
   CHECK(probed.duration == doctest::Approx(10.0).epsilon(0.05));

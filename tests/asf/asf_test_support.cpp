@@ -1,5 +1,6 @@
 #include "asf_test_support.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -131,7 +132,8 @@ ProbedStream ProbeFile(const std::wstring& file) {
   ProbedStream probed;
   const NativeResult result = RunNative(
       "ffprobe -v error -count_frames -show_entries "
-      "stream=codec_name,width,height,nb_read_frames:format=duration,nb_streams,format_name "
+      "stream=codec_name,profile,has_b_frames,width,height,nb_read_frames:"
+      "format=duration,nb_streams,format_name "
       "-of default=noprint_wrappers=1 " + Quote(HostPath(file)));
   std::istringstream lines(result.output);
   std::string line;
@@ -147,14 +149,39 @@ ProbedStream ProbeFile(const std::wstring& file) {
     else if (key == "duration") probed.duration = std::atof(value.c_str());
     else if (key == "nb_streams") probed.streams = std::atoi(value.c_str());
     else if (key == "format_name") probed.format = value;
+    else if (key == "profile") probed.profile = value;
+    else if (key == "has_b_frames") probed.bFrames = std::atoi(value.c_str());
   }
   return probed;
+}
+
+double LongestKeyFrameGap(const std::wstring& file) {
+  const NativeResult result = RunNative(
+      "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time,flags "
+      "-of csv=p=0 " + Quote(HostPath(file)));
+  std::istringstream lines(result.output);
+  std::string line;
+  double lastKey = 0, end = 0, longest = 0;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string time, duration, flags;
+    if (!std::getline(fields, time, ',') || !std::getline(fields, duration, ',') ||
+        !std::getline(fields, flags))
+      continue;
+    const double at = std::atof(time.c_str());
+    end = std::max(end, at + std::atof(duration.c_str()));
+    if (flags.find('K') != std::string::npos) {
+      longest = std::max(longest, at - lastKey);
+      lastKey = at;
+    }
+  }
+  return std::max(longest, end - lastKey);
 }
 
 int DecodeFrames(const std::string& input, DWORD timeoutMs) {
   const NativeResult result = RunNative(
       "ffmpeg -nostdin -v error -i " + Quote(input) +
-          " -map 0:v:0 -f framemd5 - | grep -vc '^#'",
+          " -map 0:v:0 -fps_mode passthrough -f framemd5 - | grep -vc '^#'",
       timeoutMs);
   if (!result.finished) return -1;
   // grep prints the count; any ffmpeg error line would come first.

@@ -52,10 +52,15 @@ struct ProbedStream {
   int frames = -1;       // decoded frames counted by ffprobe
   int streams = 0;
   std::string format;
+  std::string profile;   // of an H.264 stream, e.g. "Constrained Baseline"
+  int bFrames = -1;      // has_b_frames
 };
 
 // ffprobe's view of a recording (counting every frame by decoding it).
 ProbedStream ProbeFile(const std::wstring& file);
+// The longest stretch in seconds between key frames of the first video
+// stream, counting from 0 to the first one and from the last to the end.
+double LongestKeyFrameGap(const std::wstring& file);
 // Number of frames ffmpeg decodes from a file or URL, or -1 on any
 // decoding error message or failure.
 int DecodeFrames(const std::string& input, DWORD timeoutMs = 60000);

@@ -7,9 +7,9 @@
 
 #include "asf_test_support.h"
 #include "platform/asf_writer/asf_writer_filter.h"
-#include "platform/asf_writer/mjpeg_encoder.h"
 #include "platform/asf_writer/asf_writer_input_pin.h"
 #include "platform/asf_writer/asf_writing_session.h"
+#include "platform/asf_writer/h264_encoder.h"
 #include "platform/network_sink/network_sink.h"
 #include "platform/platform_factory.h"
 #include "platform/wm_interfaces.h"
@@ -161,12 +161,12 @@ TEST_CASE("profiles decide the input pins") {
   }
 }
 
-TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
+TEST_CASE("the built-in writer records H.264 that ffmpeg decodes") {
   const std::wstring folder = MakeTempFolder(L"asfw");
   const std::wstring file = folder + L"\\rec.asf";
   ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, file);
 
-  SUBCASE("RGB24: every frame is in the file, upright and in colour, for its time") {
+  SUBCASE("RGB24: every frame is in the file, upright and in colour, for its time, IDR every second") {
     const int width = 320, height = 240;
     ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, width, height, 24);
     SampleSource samples(width * height * 3, 4);
@@ -188,7 +188,10 @@ TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
     CHECK(counters.written == sent);
 
     const ProbedStream probed = ProbeFile(file);
-    CHECK(probed.codec == "mjpeg");
+    CHECK(probed.codec == "h264");
+    CHECK(probed.profile == "Constrained Baseline");
+    CHECK(probed.bFrames == 0);
+    CHECK(LongestKeyFrameGap(file) <= 1.001);
     CHECK(probed.streams == 1);
     CHECK(probed.width == width);
     CHECK(probed.height == height);
@@ -237,8 +240,43 @@ TEST_CASE("the built-in writer records Motion JPEG that ffmpeg decodes") {
       }
       REQUIRE(SUCCEEDED(writer->Stop()));
       CHECK(ProbeFile(file).frames == 3);
-      CHECK(MeanDifference(FirstFrame(file, "gray"), luma) < 4.0);
+      // YUY2 and I420 carry video levels (16-235), which a full-range grey
+      // picture stretches; the RGB32 grey is full range already.
+      std::vector<uint8_t> expected = luma;
+      if (c.bits != 32)
+        for (uint8_t& value : expected)
+          value = static_cast<uint8_t>(std::clamp((value - 16) * 255 / 219, 0, 255));
+      CHECK(MeanDifference(FirstFrame(file, "gray"), expected) < 4.0);
     }
+  }
+
+  SUBCASE("Motion JPEG is decoded and encoded; corrupt frames are skipped and counted") {
+    const int width = 64, height = 32;
+    const std::wstring jpegFile = folder + L"\\frame.jpg";
+    REQUIRE(RunNative("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x32 -frames:v 1 -y '" +
+                      HostPath(jpegFile) + "'").exitCode == 0);
+    const std::string jpeg = RunNative("cat '" + HostPath(jpegFile) + "'").output;
+    REQUIRE(jpeg.size() > 200);
+    const std::string truncated = jpeg.substr(0, jpeg.size() / 2);
+    const std::string garbage(jpeg.size(), '\x5a');
+    ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_MJPG, width, height, 24);
+    SampleSource samples(static_cast<long>(jpeg.size()), 2);
+    REQUIRE(SUCCEEDED(filter->Run(0)));
+    const std::string* frames[] = {&jpeg, &truncated, &jpeg, &garbage, &jpeg};
+    for (int i = 0; i < 5; ++i) {
+      const auto* bytes = reinterpret_cast<const uint8_t*>(frames[i]->data());
+      ComPtr<IMediaSample> sample = samples.Make(bytes, frames[i]->size(), i * 400000LL, (i + 1) * 400000LL);
+      CHECK(input->Receive(sample.Get()) == S_OK);
+      PumpUntil([&] {
+        const auto c = Counters(filter.Get());
+        return c.written + c.rejected == unsigned(i + 1);
+      });
+    }
+    REQUIRE(SUCCEEDED(filter->Stop()));
+    CHECK(Counters(filter.Get()).rejected == 2);
+    CHECK(ProbeFile(file).frames == 3);
+    const std::string expected = FirstFrame(jpegFile, "gray");
+    CHECK(MeanDifference(FirstFrame(file, "gray"), std::vector<uint8_t>(expected.begin(), expected.end())) < 6.0);
   }
 
   SUBCASE("short samples are rejected and counted, never written") {
@@ -307,13 +345,13 @@ TEST_CASE("a write failure stops writing, keeps the file readable and aborts the
   std::vector<long> events;
   std::unique_ptr<platform::AsfWritingSession> session;
   REQUIRE(SUCCEEDED(platform::AsfWritingSession::Start(
-      settings, std::make_unique<LimitedOutput>(std::move(file), 30000), nullptr,
+      settings, std::make_unique<LimitedOutput>(std::move(file), 8000), nullptr,
       [&](long code, LONG_PTR) {
         std::lock_guard<std::mutex> guard(lock);
         events.push_back(code);
       },
       &session)));
-  for (int i = 0; i < 40 && !session->Failed(); ++i) {
+  for (int i = 0; i < 100 && !session->Failed(); ++i) {
     const std::vector<uint8_t> frame = TestFrameRGB24(160, 120, i);
     session->Deliver(0, frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL, true, true);
     PumpUntil([&] { return session->Failed() || session->Stats().written + session->Stats().dropped == unsigned(i + 1); });
@@ -326,23 +364,42 @@ TEST_CASE("a write failure stops writing, keeps the file readable and aborts the
   }
   session.reset();
   const ProbedStream probed = ProbeFile(name);
-  CHECK(probed.codec == "mjpeg");
+  CHECK(probed.codec == "h264");
   CHECK(probed.frames > 0);
   CHECK(DecodeFrames(HostPath(name)) >= probed.frames - 1);  // the last frame may have been cut
   RemoveTree(folder);
 }
 
-TEST_CASE("JPEG quality follows the profile's video bit rate within bounds") {
-  // Below the smallest profile the picture stays as good as at it; far above
-  // the largest the quality stops rising before files balloon.
-  CHECK(platform::QualityForBitRate(20000) == platform::QualityForBitRate(56000));
-  CHECK(platform::QualityForBitRate(100000000) == platform::QualityForBitRate(4000000000u));
-  CHECK(platform::QualityForBitRate(56000) >= 25);
-  CHECK(platform::QualityForBitRate(4000000000u) <= 95);
-  int last = 0;
-  for (uint32_t rate = 56000; rate <= 4000000; rate *= 2) {
-    const int quality = platform::QualityForBitRate(rate);
-    CHECK(quality > last);
-    last = quality;
+TEST_CASE("the recording rate scales the profile's rate to the camera picture, with a floor") {
+  const int64_t fps30 = 333333;
+  // 56 kbit/s scaled from 320 x 240 x 30 to 640 x 480 x 30 is below the
+  // 0.1 bit per pixel floor; 1 Mbit/s scales to four times itself.
+  CHECK(platform::H264BitRate(56000, 640, 480, fps30) == doctest::Approx(921600).epsilon(0.001));
+  CHECK(platform::H264BitRate(1000000, 640, 480, fps30) == doctest::Approx(4000000).epsilon(0.001));
+  CHECK(platform::H264BitRate(1000000, 320, 240, fps30 * 2) == doctest::Approx(500000).epsilon(0.001));
+  CHECK(platform::H264BitRate(56000, 641, 480, fps30) == 0);
+  CHECK(platform::H264BitRate(56000, 4098, 480, fps30) == 0);
+  CHECK(platform::H264BitRate(56000, 640, 480, 0) == 0);
+}
+
+TEST_CASE("a picture the encoder refuses fails the recording with its own message") {
+  const std::wstring folder = MakeTempFolder(L"asfr");
+  const std::wstring file = folder + L"\\refused.asf";
+  struct Case { const char* name; int width; int height; REFERENCE_TIME duration; };
+  const Case cases[] = {{"odd width", 63, 48, 400000}, {"over 4096 wide", 4098, 16, 400000},
+                        {"no frame rate", 64, 48, 0}};
+  for (const Case& c : cases) {
+    CAPTURE(c.name);
+    ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, file);
+    ComPtr<IPin> pin = Pins(filter.Get()).at(0);
+    AM_MEDIA_TYPE* type = NewVideoType(MEDIASUBTYPE_RGB24, c.width, c.height, 24, c.duration);
+    const HRESULT connected = pin->ReceiveConnection(MakeUpstreamPin().Get(), type);
+    DeleteMediaType(type);
+    REQUIRE(connected == S_OK);
+    CHECK(filter->Run(0) == platform::E_H264_PICTURE_REFUSED);
+    CHECK(GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
+    (void)filter->Stop();
   }
+  CHECK(platform::ErrorText(platform::E_H264_PICTURE_REFUSED).find(L"4096") != std::wstring::npos);
+  RemoveTree(folder);
 }

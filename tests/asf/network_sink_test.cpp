@@ -236,11 +236,12 @@ TEST_CASE("WMSP framing") {
     REQUIRE(muxer.WriteSample(1, big.data(), big.size(), 80, 40, false));
     REQUIRE(muxer.Finish(FILETIME{}));
     REQUIRE(packets.size() == 8);
-    // Packet 0 starts object 0; 1 continues it; 2 ends it and starts
-    // object 1; 5..7 only carry the delta object 2.
+    // Packet 0 starts object 0; 1 and 2 continue it; key object 1 opens
+    // packet 3; 6 and 7 only carry the delta object 2.
     CHECK(platform::AsfPacketStartsKeyFrame(packets[0].data(), packets[0].size()));
     CHECK_FALSE(platform::AsfPacketStartsKeyFrame(packets[1].data(), packets[1].size()));
-    CHECK(platform::AsfPacketStartsKeyFrame(packets[2].data(), packets[2].size()));
+    CHECK_FALSE(platform::AsfPacketStartsKeyFrame(packets[2].data(), packets[2].size()));
+    CHECK(platform::AsfPacketStartsKeyFrame(packets[3].data(), packets[3].size()));
     CHECK_FALSE(platform::AsfPacketStartsKeyFrame(packets[6].data(), packets[6].size()));
     CHECK_FALSE(platform::AsfPacketStartsKeyFrame(packets[0].data(), 10));
   }

@@ -1,13 +1,17 @@
-// Encode+mux throughput of the built-in ASF writer (libjpeg-turbo Motion
-// JPEG into ASF) against native ffmpeg encoding the same raw frames to
-// MJPEG-in-ASF, with file sizes and PSNR (in RGB, so colour conversion and
-// chroma subsampling count for both) so the quality can be compared.
+// The recording encoder on the test camera's street scene at 640 × 480 × 30,
+// side by side in one run: the built-in writer (OpenH264 into ASF at the
+// rate the 56 kbit/s profile gives this picture) against native ffmpeg's
+// Motion JPEG and libx264 (-preset veryfast -bf 0) over a sweep of quality
+// settings, each with bits per second and PSNR (of the YUV 4:2:0 pictures
+// against the source converted alike, the usual measure). Also the built-in encoder's
+// CPU per frame and the memory one channel's encoder holds.
 // Run: ./scripts/wine-run build/bin/bench_asf_encode_bench.exe [frames]
 #include <windows.h>
-#include <mmsystem.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,7 +19,9 @@
 
 #include "bench/host_programs.h"
 #include "platform/asf_writer/asf_muxer.h"
-#include "platform/asf_writer/mjpeg_encoder.h"
+#include "platform/asf_writer/h264_encoder.h"
+#include "platform/asf_writer/picture_converter.h"
+#include "street_scene.h"
 
 using bench::HostPath;
 using bench::ReadWholeFile;
@@ -24,42 +30,59 @@ using bench::RunOnHost;
 namespace {
 
 constexpr int kWidth = 640;
-constexpr DWORD kHostLimitMs = 600000;
 constexpr int kHeight = 480;
-// libjpeg quality of the built-in writer and ffmpeg's -q:v; these two give
-// about the same PSNR on the test pictures (both can be given as arguments).
-int kQuality = 90;
-std::string kFfmpegQ = "3";
+constexpr int kFps = 30;
+constexpr int64_t kFrameDuration = 10000000 / kFps;
+constexpr uint32_t kProfileRate = 56000;  // the program's channels use the 56 kbit/s profile
+constexpr DWORD kHostLimitMs = 600000;
 
-// Bottom-up BGR frames with edges, gradients and some noise.
-std::vector<uint8_t> MakeFrame(int index) {
-  std::vector<uint8_t> frame(size_t{kWidth} * kHeight * 3);
-  uint32_t seed = 12345u + index;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      const int noise = static_cast<int>(seed >> 28) - 8;
-      uint8_t* p = &frame[(size_t{static_cast<size_t>(y)} * kWidth + x) * 3];
-      const bool block = ((x + index * 4) / 40 + y / 40) % 2;
-      p[0] = static_cast<uint8_t>(std::clamp(x / 3 + noise, 0, 255));
-      p[1] = static_cast<uint8_t>(std::clamp(y / 2 + noise, 0, 255));
-      p[2] = static_cast<uint8_t>(std::clamp((block ? 200 : 40) + noise, 0, 255));
-    }
-  }
-  return frame;
-}
+struct Result {
+  std::string setting;
+  double bitsPerSecond = 0;
+  double psnr = 0;
+};
 
 double Psnr(const std::string& output) {
   const size_t at = output.rfind("average:");
   return at == std::string::npos ? 0 : std::atof(output.c_str() + at + 8);
 }
 
+double ThreadCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  const auto seconds = [](const FILETIME& t) {
+    return (static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+// Committed memory; Wine leaves PrivateUsage at 0.
+double CommittedMiB() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PagefileUsage / 1048576.0;
+}
+
+// The bits of `theirs` at `psnr`, interpolated in log bits between the two
+// sweep points around it; 0 when the sweep does not reach it.
+double BitsAtPsnr(std::vector<Result> theirs, double psnr) {
+  std::sort(theirs.begin(), theirs.end(), [](const Result& a, const Result& b) { return a.psnr < b.psnr; });
+  for (size_t i = 1; i < theirs.size(); ++i) {
+    const Result& low = theirs[i - 1];
+    const Result& high = theirs[i];
+    if (psnr < low.psnr || psnr > high.psnr || high.psnr == low.psnr) continue;
+    const double t = (psnr - low.psnr) / (high.psnr - low.psnr);
+    return std::exp(std::log(low.bitsPerSecond) + t * (std::log(high.bitsPerSecond) - std::log(low.bitsPerSecond)));
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 300;
-  if (argc > 2) kQuality = std::atoi(argv[2]);
-  if (argc > 3) kFfmpegQ = argv[3];
+  const double seconds = static_cast<double>(frames) / kFps;
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"asf_bench";
@@ -67,15 +90,16 @@ int main(int argc, char** argv) {
   const std::wstring ours = folder + L"\\ours.asf";
   const std::wstring raw = folder + L"\\frames.raw";
 
-  std::vector<std::vector<uint8_t>> source;
-  for (int i = 0; i < 10; ++i) source.push_back(MakeFrame(i));
-
-  // The same pictures top-down for ffmpeg's raw reader.
+  // The scene drawn once into memory, bottom-up like the camera's DIB.
+  const LONG stride = kWidth * 3;
+  std::vector<std::vector<uint8_t>> source(frames, std::vector<uint8_t>(size_t{stride} * kHeight));
+  {
+    testcam::StreetScene scene(kWidth, kHeight, stride);
+    for (int i = 0; i < frames; ++i) scene.Draw(i, source[i].data());
+  }
   if (FILE* f = _wfopen(raw.c_str(), L"wb")) {
-    for (int i = 0; i < frames; ++i) {
-      const std::vector<uint8_t>& frame = source[i % source.size()];
-      for (int y = kHeight - 1; y >= 0; --y) fwrite(&frame[size_t{static_cast<size_t>(y)} * kWidth * 3], 1, kWidth * 3, f);
-    }
+    for (const std::vector<uint8_t>& frame : source)
+      for (int y = kHeight - 1; y >= 0; --y) fwrite(&frame[size_t{static_cast<size_t>(y)} * stride], 1, stride, f);
     fclose(f);
   }
 
@@ -88,25 +112,35 @@ int main(int argc, char** argv) {
   platform::AsfStream stream;
   stream.width = kWidth;
   stream.height = kHeight;
-  BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 24, MAKEFOURCC('M', 'J', 'P', 'G'),
-                          kWidth * kHeight * 3, 0, 0, 0, 0};
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
-  stream.format.assign(bytes, bytes + sizeof(header));
+  stream.format = platform::H264FormatBlock(kWidth, kHeight);
+  stream.bitRate = platform::H264BitRate(kProfileRate, kWidth, kHeight, kFrameDuration);
 
+  double memoryBefore = 0, memoryAfter = 0, convertCpu = 0, encodeCpu = 0;
   const auto start = std::chrono::steady_clock::now();
   {
     HRESULT hr = E_FAIL;
     auto output = platform::AsfFileOutput::Create(ours, true, &hr);
     if (!output) return 1;
     platform::AsfMuxer muxer({stream}, true, *output);
-    platform::MjpegEncoder encoder(format, kQuality);
-    std::vector<uint8_t> jpeg;
+    memoryBefore = CommittedMiB();
+    platform::PictureConverter converter(format);
+    auto encoder = platform::H264Encoder::Create({kWidth, kHeight, kFrameDuration, stream.bitRate});
+    if (!encoder) return 1;
+    std::vector<uint8_t> picture, accessUnit;
     muxer.Begin();
     for (int i = 0; i < frames; ++i) {
-      const std::vector<uint8_t>& frame = source[i % source.size()];
-      encoder.Encode(frame.data(), frame.size(), jpeg);
-      muxer.WriteSample(1, jpeg.data(), jpeg.size(), i * 40, 40, true);
+      const uint32_t timeMs = static_cast<uint32_t>(i * 1000 / kFps);
+      const double t0 = ThreadCpuSeconds();
+      converter.Convert(source[i].data(), source[i].size(), picture);
+      const double t1 = ThreadCpuSeconds();
+      bool key = false;
+      encoder->Encode(picture.data(), timeMs, accessUnit, &key);
+      encodeCpu += ThreadCpuSeconds() - t1;
+      convertCpu += t1 - t0;
+      if (!accessUnit.empty())
+        muxer.WriteSample(1, accessUnit.data(), accessUnit.size(), timeMs, 1000 / kFps, key);
     }
+    memoryAfter = CommittedMiB();
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     muxer.Finish(now);
@@ -115,31 +149,48 @@ int main(int argc, char** argv) {
 
   const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
   const std::string rawHost = "'" + HostPath(raw) + "'";
-  const std::string theirsHost = "'" + HostPath(folder + L"\\ffmpeg.asf") + "'";
-  const std::string oursHost = "'" + HostPath(ours) + "'";
-  const std::string timing = RunOnHost(
-      folder, "s=$(date +%s%N); ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr24 -s " + size +
-                  " -r 25 -i " + rawHost + " -c:v mjpeg -q:v " + kFfmpegQ + " -f asf " + theirsHost +
-                  "; e=$(date +%s%N); echo $(( (e - s) / 1000 ))",
-      kHostLimitMs);
-  const double theirsSeconds = std::atof(timing.c_str()) / 1e6;
+  const std::string rawInput = "-f rawvideo -pix_fmt bgr24 -s " + size + " -r " + std::to_string(kFps) + " -i " + rawHost;
   const auto psnr = [&](const std::string& file) {
-    return Psnr(RunOnHost(folder, "ffmpeg -nostdin -i " + file + " -f rawvideo -pix_fmt bgr24 -s " + size +
-                                    " -i " + rawHost +
-                                    " -lavfi '[0:v]format=bgr24[a];[1:v]format=bgr24[b];[a][b]psnr'"
+    return Psnr(RunOnHost(folder, "ffmpeg -nostdin -i '" + file + "' " + rawInput +
+                                    " -lavfi '[0:v]format=yuv420p[a];[1:v]format=yuv420p[b];[a][b]psnr'"
                                     " -f null - 2>&1 | grep average",
                           kHostLimitMs));
   };
-  const double oursPsnr = psnr(oursHost);
-  const double theirsPsnr = psnr(theirsHost);
-  const long long oursSize = static_cast<long long>(ReadWholeFile(ours).size());
-  const long long theirsSize = static_cast<long long>(ReadWholeFile(folder + L"\\ffmpeg.asf").size());
+  const auto bits = [&](const std::wstring& file) {
+    return static_cast<double>(ReadWholeFile(file).size()) * 8 / seconds;
+  };
+  const auto theirs = [&](const std::string& codec, const std::string& setting) {
+    const std::wstring file = folder + L"\\ffmpeg.asf";
+    RunOnHost(folder, "ffmpeg -nostdin -v error -y " + rawInput + " " + codec + " " + setting + " -f asf '" +
+                          HostPath(file) + "'",
+              kHostLimitMs);
+    return Result{setting, bits(file), psnr(HostPath(file))};
+  };
 
-  std::printf("%d frames %dx%d RGB24 -> MJPEG in ASF\n", frames, kWidth, kHeight);
-  std::printf("built-in (libjpeg-turbo q%d): %.3f s, %.1f frames/s, %lld bytes, PSNR %.2f dB\n", kQuality,
-              oursSeconds, frames / oursSeconds, oursSize, oursPsnr);
-  std::printf("ffmpeg (native, -q:v %s):      %.3f s, %.1f frames/s, %lld bytes, PSNR %.2f dB\n", kFfmpegQ.c_str(),
-              theirsSeconds, frames / theirsSeconds, theirsSize, theirsPsnr);
-  std::printf("throughput ratio (built-in / ffmpeg): %.2f\n", theirsSeconds / oursSeconds);
+  const Result builtIn{"OpenH264 at " + std::to_string(stream.bitRate / 1000) + " kbit/s", bits(ours),
+                       psnr(HostPath(ours))};
+  std::vector<Result> mjpeg, x264;
+  for (const char* q : {"2", "3", "4", "5", "6", "8"}) mjpeg.push_back(theirs("-c:v mjpeg", std::string("-q:v ") + q));
+  for (const char* crf : {"20", "23", "26", "29", "32", "35"})
+    x264.push_back(theirs("-c:v libx264 -preset veryfast -bf 0 -pix_fmt yuv420p", std::string("-crf ") + crf));
+
+  std::printf("%d frames %dx%d at %d frames/s, street scene, RGB24 in; %.1f s of video\n\n", frames, kWidth,
+              kHeight, kFps, seconds);
+  std::printf("| encoder | setting | kbit/s | PSNR dB |\n|---|---|---|---|\n");
+  std::printf("| built-in | %s | %.0f | %.2f |\n", builtIn.setting.c_str(), builtIn.bitsPerSecond / 1000, builtIn.psnr);
+  for (const Result& r : mjpeg)
+    std::printf("| ffmpeg mjpeg | %s | %.0f | %.2f |\n", r.setting.c_str(), r.bitsPerSecond / 1000, r.psnr);
+  for (const Result& r : x264)
+    std::printf("| ffmpeg libx264 veryfast -bf 0 | %s | %.0f | %.2f |\n", r.setting.c_str(), r.bitsPerSecond / 1000, r.psnr);
+
+  const double mjpegBits = BitsAtPsnr(mjpeg, builtIn.psnr + 0.5);
+  const double x264Bits = BitsAtPsnr(x264, builtIn.psnr);
+  std::printf("\nmjpeg at the built-in PSNR + 0.5 dB: %.0f kbit/s; built-in / mjpeg bits: %.3f\n", mjpegBits / 1000,
+              mjpegBits > 0 ? builtIn.bitsPerSecond / mjpegBits : 0.0);
+  std::printf("libx264 at the built-in PSNR: %.0f kbit/s; built-in / libx264 bits: %.3f\n", x264Bits / 1000,
+              x264Bits > 0 ? builtIn.bitsPerSecond / x264Bits : 0.0);
+  std::printf("built-in CPU per frame: conversion %.2f ms, encoding %.2f ms; wall %.2f s (%.0f frames/s)\n",
+              convertCpu * 1000 / frames, encodeCpu * 1000 / frames, oursSeconds, frames / oursSeconds);
+  std::printf("memory of one channel's converter and encoder: %.1f MiB committed\n", memoryAfter - memoryBefore);
   return 0;
 }

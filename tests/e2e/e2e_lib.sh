@@ -178,19 +178,30 @@ pane_black() {
   ! pane_changed "$a" "$b" "$1" && holds "$(pane_brightness "$b" "$1") < 0.05"
 }
 
-# Judges a recording with ffprobe/ffmpeg: one MJPEG stream of 640x480, a
-# duration near the expected seconds, every frame decodable.
+# Judges a recording with ffprobe/ffmpeg: one H.264 stream of 640x480, a
+# duration near the expected seconds, every packet a frame that decodes.
 judge_recording() {
   local file=$1 seconds=$2 info duration
   [ -s "$file" ] || fail "no recording $file"
-  info=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$file") ||
+  info=$(ffprobe -v error -count_frames -count_packets \
+           -show_entries stream=codec_name,width,height,nb_read_packets,nb_read_frames -of csv=p=0 "$file") ||
     fail "ffprobe cannot read $file"
-  [ "$info" = "mjpeg,640,480" ] || fail "$file holds \"$info\", not one 640x480 MJPEG stream"
+  IFS=, read -r codec width height frames packets <<<"$info"
+  [ "$codec,$width,$height" = "h264,640,480" ] || fail "$file holds \"$info\", not one 640x480 H.264 stream"
+  [ "$frames" = "$packets" ] || fail "$file: $packets packets but $frames decoded frames"
+  holds "$frames > $seconds * 30 * 0.8" || fail "$file holds only $frames frames for $seconds s"
   duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file")
   holds "$duration > $seconds * 0.8 && $duration < $seconds * 1.4" ||
     fail "$file lasts $duration s, expected about $seconds s"
   ffmpeg -v error -xerror -i "$file" -f null - 2>"$APPDIR/decode.log" || fail "ffmpeg cannot decode $file: $(head -3 "$APPDIR/decode.log")"
 }
+
+# The caption's first line (the camera's name) of a test camera picture,
+# cut from a 640x480 image as a grey PNG.
+name_region() { convert "$1" -crop 260x34+0+4 +repage -colorspace gray "$2"; }
+
+# Root mean square difference (0..1) of two images of one size.
+image_difference() { compare -metric RMSE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p'; }
 
 # Waits until the condition command succeeds, or fails the scenario.
 wait_until() {

@@ -93,6 +93,11 @@ std::wstring CameraFilter::DeviceName() {
   return deviceName_;
 }
 
+Scene CameraFilter::DeviceScene() {
+  std::lock_guard<std::mutex> hold(dataLock_);
+  return scene_;
+}
+
 HRESULT CameraFilter::CheckNotBusy() const {
   if (device_ == 0) return S_OK;
   DWORD busy = 0;
@@ -284,9 +289,13 @@ STDMETHODIMP CameraFilter::Load(IPropertyBag* bag, IErrorLog*) {
   const LONG rate = ReadNumber(bag, kFrameRateValue, kDefaultFrameRate);
   format.frameDuration = rate > 0 ? 10000000 / rate : 0;
   if (!ParseVideoType(MakeVideoType(format).get(), &format)) return E_INVALIDARG;
+  const Scene scene = ReadNumber(bag, kSceneValue, 0) == static_cast<LONG>(Scene::Street)
+                          ? Scene::Street
+                          : Scene::Bars;
   {
     std::lock_guard<std::mutex> hold(dataLock_);
     if (!name.empty()) deviceName_ = name;
+    scene_ = scene;
     device_ = device;
   }
   capture_->SetDefaultFormat(format);

@@ -69,6 +69,7 @@ public:
   std::mutex& DataLock() { return dataLock_; }
   bool IsStopped();
   std::wstring DeviceName();
+  Scene DeviceScene();
 
   // The stream time now, for a streaming thread.
   struct StreamTime {
@@ -103,6 +104,7 @@ private:
   IFilterGraph* graph_ = nullptr;  // not counted: the graph owns the filter
   std::wstring graphName_;
   std::wstring deviceName_ = L"Test Camera";
+  Scene scene_ = Scene::Bars;
   int device_ = 0;  // 0: not bound from a registered device
   bool unplugged_ = false;  // for good: a replugged device is a new filter object
   UnplugWatch unplugWatch_{[this] { DeviceLost(); }};

@@ -326,7 +326,8 @@ HRESULT CameraPin::StartStreaming() {
   const HRESULT hr = allocator->Commit();
   if (FAILED(hr)) return hr;
   ResetEvent(stop_);
-  thread_ = std::thread(&CameraPin::Stream, this, input, allocator, format, filter_.DeviceName());
+  thread_ = std::thread(&CameraPin::Stream, this, input, allocator, format, filter_.DeviceName(),
+                        filter_.DeviceScene());
   return S_OK;
 }
 
@@ -346,8 +347,8 @@ void CameraPin::StopStreaming() {
 void CameraPin::Wake() { SetEvent(wake_); }
 
 void CameraPin::Stream(ComPtr<IMemInputPin> input, ComPtr<IMemAllocator> allocator,
-                       VideoFormat format, std::wstring deviceName) {
-  TestPattern pattern(deviceName, format);
+                       VideoFormat format, std::wstring deviceName, Scene scene) {
+  TestPattern pattern(deviceName, format, scene);
   const REFERENCE_TIME duration = format.frameDuration;
   const HANDLE events[] = {stop_, wake_};
   LONGLONG lastFrame = -1;

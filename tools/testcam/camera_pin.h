@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media_type.h"
+#include "street_scene.h"
 
 namespace testcam {
 
@@ -75,7 +76,7 @@ private:
   // Streaming thread.
   void Stream(Microsoft::WRL::ComPtr<IMemInputPin> input,
               Microsoft::WRL::ComPtr<IMemAllocator> allocator, VideoFormat format,
-              std::wstring deviceName);
+              std::wstring deviceName, Scene scene);
 
   CameraFilter& filter_;
   const GUID category_;

@@ -83,6 +83,8 @@ HRESULT RegisterDevice(IFilterMapper2* mapper, int device, const DeviceSpec& cam
   if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kWidthValue, camera.width);
   if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kHeightValue, camera.height);
   if (SUCCEEDED(hr)) hr = SetNumber(HKEY_CLASSES_ROOT, key, kFrameRateValue, camera.frameRate);
+  if (SUCCEEDED(hr))
+    hr = SetNumber(HKEY_CLASSES_ROOT, key, kSceneValue, static_cast<LONG>(camera.scene));
   if (SUCCEEDED(hr) && !camera.withClsid)
     hr = HRESULT_FROM_WIN32(RegDeleteKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"CLSID"));
   return hr;

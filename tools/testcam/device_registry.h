@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "street_scene.h"
 #include "testcam_ids.h"
 
 namespace testcam {
@@ -16,6 +17,7 @@ struct DeviceSpec {
   LONG width = kDefaultWidth;
   LONG height = kDefaultHeight;
   LONG frameRate = kDefaultFrameRate;
+  Scene scene = Scene::Bars;
   bool withClsid = true;
 };
 

@@ -15,7 +15,7 @@ const BYTE kBars[8][3] = {{191, 191, 191}, {0, 191, 191}, {191, 191, 0}, {0, 191
 BYTE Clamp(int value) { return static_cast<BYTE>(std::clamp(value, 0, 255)); }
 }  // namespace
 
-TestPattern::TestPattern(const std::wstring& deviceName, const VideoFormat& format)
+TestPattern::TestPattern(const std::wstring& deviceName, const VideoFormat& format, Scene scene)
     : name_(deviceName), format_(format) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -34,6 +34,7 @@ TestPattern::TestPattern(const std::wstring& deviceName, const VideoFormat& form
                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                       ANTIALIASED_QUALITY, DEFAULT_PITCH, L"Tahoma");
   if (dc_ && font_) oldFont_ = SelectObject(dc_, font_);
+  if (scene == Scene::Street) street_ = std::make_unique<StreetScene>(format.width, format.height, stride_);
 }
 
 TestPattern::~TestPattern() {
@@ -51,8 +52,12 @@ void TestPattern::Render(LONGLONG frame, BYTE* target) {
     std::memset(target, 0, format_.ImageSize());
     return;
   }
-  DrawBars(frame);
-  DrawBox(frame);
+  if (street_) {
+    street_->Draw(frame, bits_);
+  } else {
+    DrawBars(frame);
+    DrawBox(frame);
+  }
   DrawCaption(frame);
   GdiFlush();  // GDI may batch; the bits must be complete before copying
   if (IsEqualGUID(format_.subtype, MEDIASUBTYPE_YUY2))

@@ -1,18 +1,21 @@
 #pragma once
-// The picture of one stream: scrolling colour bars, a bouncing box and a
-// caption with the device's name, the frame number and the time, drawn with
-// GDI into a bottom-up RGB24 DIB and copied out in the connection's format.
+// The picture of one stream: scrolling colour bars and a bouncing box, or a
+// street scene, under a caption with the device's name, the frame number
+// and the time, drawn into a bottom-up RGB24 DIB and copied out in the
+// connection's format.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "media_type.h"
+#include "street_scene.h"
 
 namespace testcam {
 
 class TestPattern {
 public:
-  TestPattern(const std::wstring& deviceName, const VideoFormat& format);
+  TestPattern(const std::wstring& deviceName, const VideoFormat& format, Scene scene);
   ~TestPattern();
   TestPattern(const TestPattern&) = delete;
   TestPattern& operator=(const TestPattern&) = delete;
@@ -38,6 +41,7 @@ private:
   HGDIOBJ oldFont_ = nullptr;
   BYTE* bits_ = nullptr;
   LONG stride_ = 0;
+  std::unique_ptr<StreetScene> street_;  // null: colour bars
 };
 
 }  // namespace testcam

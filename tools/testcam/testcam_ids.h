@@ -31,6 +31,7 @@ inline constexpr wchar_t kWidthValue[] = L"Width";            // DWORD pixels
 inline constexpr wchar_t kHeightValue[] = L"Height";          // DWORD pixels
 inline constexpr wchar_t kFrameRateValue[] = L"FrameRate";    // DWORD frames per second
 inline constexpr wchar_t kBusyValue[] = L"Busy";              // DWORD, non-zero: held elsewhere
+inline constexpr wchar_t kSceneValue[] = L"Scene";            // DWORD, testcam::Scene
 
 inline constexpr wchar_t kCategoryInstanceKey[] =
     L"CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance";

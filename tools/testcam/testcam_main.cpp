@@ -1,7 +1,7 @@
 // testcam.exe: registers, lists, marks busy and removes test cameras in the
 // video-input device category of the current (Wine) prefix.
-//   testcam register N [--size WxH] [--rate FPS] [--long-name K] [--same-name K]
-//                      [--no-clsid K] [--unless-real]
+//   testcam register N [--size WxH] [--rate FPS] [--scene bars|street]
+//                      [--long-name K] [--same-name K] [--no-clsid K] [--unless-real]
 //   testcam busy K      (0: no device busy)
 //   testcam unplug K / plug K
 //   testcam list
@@ -24,8 +24,8 @@ using namespace testcam;
 namespace {
 
 const wchar_t kUsage[] =
-    L"usage: testcam register N [--size WxH] [--rate FPS] [--long-name K] [--same-name K]\n"
-    L"                          [--no-clsid K] [--unless-real]\n"
+    L"usage: testcam register N [--size WxH] [--rate FPS] [--scene bars|street]\n"
+    L"                          [--long-name K] [--same-name K] [--no-clsid K] [--unless-real]\n"
     L"       testcam busy K     (K = 0: no device busy)\n"
     L"       testcam unplug K   (camera K goes as an unplugged USB camera does)\n"
     L"       testcam plug K     (and comes back under the same display name)\n"
@@ -91,6 +91,10 @@ int Register(int argc, wchar_t** argv) {
       int rate = 0;
       if (!ParseInt(value, 1, 120, &rate)) return Usage();
       for (DeviceSpec& camera : devices) camera.frameRate = rate;
+    } else if (option == L"--scene") {
+      const std::wstring scene = value;
+      if (scene != L"bars" && scene != L"street") return Usage();
+      for (DeviceSpec& camera : devices) camera.scene = scene == L"street" ? Scene::Street : Scene::Bars;
     } else if (ParseInt(value, 1, count, &device)) {
       DeviceSpec& camera = devices[device - 1];
       if (option == L"--long-name")

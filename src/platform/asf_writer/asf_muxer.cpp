@@ -249,6 +249,10 @@ bool AsfMuxer::WriteSample(uint16_t stream, const uint8_t* data, size_t size, ui
   const uint8_t objectNumber = state.objectNumber++;
   endTimeMs_ = std::max(endTimeMs_, timeMs + durationMs);
 
+  // A key frame opens a packet of its own, so a seek through the index or a
+  // live client joining there starts with it, not with the tail of a frame
+  // that depends on pictures the reader never saw.
+  if (keyFrame && payloadCount_ > 0 && !FlushPacket()) return false;
   uint32_t firstPacket = packetCount_;
   size_t offset = 0;
   while (offset < size) {

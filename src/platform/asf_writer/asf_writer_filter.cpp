@@ -4,7 +4,7 @@
 
 #include "platform/asf_writer/asf_writer_advanced.h"
 #include "platform/dshow/media_type.h"
-#include "platform/asf_writer/mjpeg_encoder.h"
+#include "platform/asf_writer/raw_video_format.h"
 #include "platform/asf_writer/asf_writer_input_pin.h"
 #include "platform/media_platform.h"
 #include "platform/dshow/pin_enumerator.h"
@@ -74,7 +74,6 @@ HRESULT AsfWriterFilter::StartWriting() {
   if (fileName_.empty()) return S_OK;  // nothing to write to: the samples are discarded
   AsfSessionSettings settings;
   settings.index = index_;
-  settings.quality = QualityForBitRate(profile_->videoBitRate);
   std::vector<size_t> inputOfPin(pins_.size(), SIZE_MAX);
   for (size_t i = 0; i < pins_.size(); ++i) {
     AsfWriterInputPin& pin = *pins_[i];
@@ -84,6 +83,8 @@ HRESULT AsfWriterFilter::StartWriting() {
     if (!DescribeAsfInput(pin.Kind(), pin.ConnectionType().Get(), dontCompress_,
                           profile_->videoBitRate, &input))
       return VFW_E_TYPE_NOT_ACCEPTED;
+    // Refused before the file is made, so a failed channel leaves no empty file.
+    if (input.encode && input.stream.bitRate == 0) return E_H264_PICTURE_REFUSED;
     inputOfPin[i] = settings.inputs.size();
     settings.inputs.push_back(std::move(input));
   }
@@ -317,7 +318,7 @@ HRESULT AsfWriterFilter::GetParam(DWORD param, DWORD* value, DWORD* reserved) {
   }
 }
 
-// Motion JPEG is encoded in one pass; there is no multi-pass state to reset.
+// H.264 is encoded in one pass; there is no multi-pass state to reset.
 HRESULT AsfWriterFilter::ResetMultiPassState() { return S_OK; }
 
 HRESULT AsfWriterFilter::SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE*) {

@@ -1,6 +1,6 @@
 #pragma once
 // The program's own stand-in for the WM ASF Writer filter: a renderer that
-// encodes uncompressed video to Motion JPEG (PCM audio passes through) and
+// encodes camera video to H.264 (PCM audio passes through) and
 // writes an ASF file, feeding the same packets to the sinks added through
 // its IWMWriterAdvanced2 service. Used where CLSID_WMAsfWriter is missing.
 #include <windows.h>

@@ -3,6 +3,7 @@
 #include <dvdmedia.h>
 #include <mmreg.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/asf_writer/asf_writer_filter.h"
@@ -35,6 +36,7 @@ const BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type, size_t* extra) {
   return header;
 }
 
+// The declared duration; 0 when the type states no frame rate.
 REFERENCE_TIME FrameDuration(const AM_MEDIA_TYPE& type) {
   REFERENCE_TIME duration = 0;
   if (IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER))
@@ -42,7 +44,7 @@ REFERENCE_TIME FrameDuration(const AM_MEDIA_TYPE& type) {
   else if (IsEqualGUID(type.formattype, FORMAT_VideoInfo2) &&
            type.cbFormat >= sizeof(VIDEOINFOHEADER2))
     duration = reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat)->AvgTimePerFrame;
-  return duration > 0 ? duration : kDefaultFrameDuration;
+  return std::max<REFERENCE_TIME>(duration, 0);
 }
 
 bool RawLayout(const AM_MEDIA_TYPE& type, const BITMAPINFOHEADER& header, RawVideoFormat* raw) {
@@ -55,6 +57,8 @@ bool RawLayout(const AM_MEDIA_TYPE& type, const BITMAPINFOHEADER& header, RawVid
     format.layout = RawVideoLayout::YUY2;
   else if (IsEqualGUID(type.subtype, kSubtypeI420) || IsEqualGUID(type.subtype, MEDIASUBTYPE_IYUV))
     format.layout = RawVideoLayout::I420;
+  else if (IsEqualGUID(type.subtype, MEDIASUBTYPE_MJPG) || header.biCompression == kMjpgFourCC)
+    format.layout = RawVideoLayout::MJPEG;
   else
     return false;
   const bool rgb = format.layout == RawVideoLayout::RGB24 || format.layout == RawVideoLayout::RGB32;
@@ -125,22 +129,17 @@ bool DescribeAsfInput(AsfPinKind kind, const AM_MEDIA_TYPE& type, bool dontCompr
 
   input->encode = encode;
   input->frameDuration = FrameDuration(type);
+  // A stream written as it comes still needs a duration for untimed samples;
+  // the encoder refuses a picture without a frame rate when recording starts.
+  if (!encode && input->frameDuration == 0) input->frameDuration = kDefaultFrameDuration;
   input->stream.kind = AsfStream::Kind::Video;
   input->stream.bitRate = videoBitRate;
   input->stream.width = static_cast<uint32_t>(header->biWidth);
   input->stream.height = static_cast<uint32_t>(header->biHeight < 0 ? -header->biHeight : header->biHeight);
   if (encode) {
     input->raw = raw;
-    BITMAPINFOHEADER out{};
-    out.biSize = sizeof(out);
-    out.biWidth = raw.width;
-    out.biHeight = raw.height;
-    out.biPlanes = 1;
-    out.biBitCount = 24;
-    out.biCompression = kMjpgFourCC;
-    out.biSizeImage = static_cast<DWORD>(raw.width * raw.height * 3);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&out);
-    input->stream.format.assign(bytes, bytes + sizeof(out));
+    input->stream.format = H264FormatBlock(raw.width, raw.height);
+    input->stream.bitRate = H264BitRate(videoBitRate, raw.width, raw.height, input->frameDuration);
   } else {
     const auto* bytes = reinterpret_cast<const uint8_t*>(header);
     input->stream.format.assign(bytes, bytes + sizeof(BITMAPINFOHEADER) + extra);

@@ -1,6 +1,6 @@
 #pragma once
 // An input pin of the built-in ASF writer filter: video (uncompressed
-// RGB24, RGB32, YUY2, I420, or Motion JPEG passed through) or PCM audio.
+// RGB24, RGB32, YUY2, I420 or Motion JPEG, encoded to H.264) or PCM audio.
 // Its reference count is the filter's, so a pin lives as long as its filter.
 #include <windows.h>
 #include <dshow.h>

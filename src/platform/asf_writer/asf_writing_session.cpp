@@ -14,8 +14,13 @@ AsfWritingSession::AsfWritingSession(const AsfSessionSettings& settings,
   std::vector<AsfStream> streams;
   for (const AsfInput& input : settings_.inputs) {
     streams.push_back(input.stream);
-    encoders_.push_back(input.encode ? std::make_unique<MjpegEncoder>(input.raw, settings_.quality)
-                                     : nullptr);
+    std::unique_ptr<Encoding> encoding;
+    if (input.encode) {
+      H264Settings h264{input.raw.width, input.raw.height, input.frameDuration, input.stream.bitRate};
+      if (std::unique_ptr<H264Encoder> encoder = H264Encoder::Create(h264))
+        encoding.reset(new Encoding{PictureConverter(input.raw), std::move(encoder)});
+    }
+    encoders_.push_back(std::move(encoding));
   }
   muxer_ = std::make_unique<AsfMuxer>(std::move(streams), settings_.index, *output_);
   if (sinks_)
@@ -27,8 +32,13 @@ HRESULT AsfWritingSession::Start(const AsfSessionSettings& settings,
                                  std::shared_ptr<AsfSinkList> sinks, EventCallback events,
                                  std::unique_ptr<AsfWritingSession>* session) {
   if (!session || !output || settings.inputs.empty()) return E_INVALIDARG;
+  for (const AsfInput& input : settings.inputs)
+    if (input.encode && !H264AcceptsPicture(input.raw.width, input.raw.height, input.frameDuration))
+      return E_H264_PICTURE_REFUSED;
   std::unique_ptr<AsfWritingSession> made(
       new AsfWritingSession(settings, std::move(output), std::move(sinks), std::move(events)));
+  for (size_t i = 0; i < settings.inputs.size(); ++i)
+    if (settings.inputs[i].encode && !made->encoders_[i]) return E_FAIL;  // the library did not start
   if (!made->muxer_->Begin()) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
   if (made->sinks_) made->sinks_->BeginWriting(made->muxer_->Header());
   made->thread_ = std::thread([raw = made.get()] { raw->Run(); });
@@ -65,7 +75,7 @@ void AsfWritingSession::Deliver(size_t input, const uint8_t* data, size_t size,
     item.data = std::move(spare_.back());
     spare_.pop_back();
   }
-  const size_t keep = in.encode ? in.raw.frameSize : size;
+  const size_t keep = in.encode && in.raw.frameSize ? in.raw.frameSize : size;
   item.data.assign(data, data + keep);
   queue_.push_back(std::move(item));
   wake_.notify_one();
@@ -100,16 +110,19 @@ void AsfWritingSession::Run() {
 
 void AsfWritingSession::Write(Item& item) {
   const std::vector<uint8_t>* payload = &item.data;
-  if (MjpegEncoder* encoder = encoders_[item.input].get()) {
-    if (!encoder->Encode(item.data.data(), item.data.size(), jpeg_)) {
+  bool key = true;
+  if (Encoding* encoding = encoders_[item.input].get()) {
+    if (!encoding->converter.Convert(item.data.data(), item.data.size(), picture_) ||
+        !encoding->encoder->Encode(picture_.data(), item.timeMs, accessUnit_, &key)) {
       std::lock_guard<std::mutex> guard(lock_);
       ++counters_.rejected;
       return;
     }
-    payload = &jpeg_;
+    if (accessUnit_.empty()) return;  // the encoder skipped the picture
+    payload = &accessUnit_;
   }
   const bool ok = muxer_->WriteSample(static_cast<uint16_t>(item.input + 1), payload->data(),
-                                      payload->size(), item.timeMs, item.durationMs, true);
+                                      payload->size(), item.timeMs, item.durationMs, key);
   bool reportFailure = false;
   {
     std::lock_guard<std::mutex> guard(lock_);

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "platform/asf_writer/asf_muxer.h"
-#include "platform/asf_writer/mjpeg_encoder.h"
+#include "platform/asf_writer/h264_encoder.h"
+#include "platform/asf_writer/picture_converter.h"
 
 namespace platform {
 
@@ -26,7 +27,7 @@ class AsfSinkList;
 // One input pin's stream as the session writes it.
 struct AsfInput {
   AsfStream stream;         // format block as written into the file
-  bool encode = false;      // raw video, encoded to Motion JPEG
+  bool encode = false;      // camera video, encoded to H.264 at stream.bitRate
   RawVideoFormat raw;       // the raw layout, when encoding
   int64_t frameDuration = 0;  // 100 ns; for samples without a stop time
 };
@@ -34,7 +35,6 @@ struct AsfInput {
 struct AsfSessionSettings {
   std::vector<AsfInput> inputs;
   bool index = true;
-  int quality = 75;
 };
 
 class AsfWritingSession {
@@ -48,10 +48,11 @@ public:
     uint64_t delivered = 0;  // samples handed to Deliver
     uint64_t dropped = 0;    // of those, dropped because the queue was full
     uint64_t written = 0;    // samples that reached the muxer
-    uint64_t rejected = 0;   // short or undecodable samples
+    uint64_t rejected = 0;   // short, corrupt or unencodable samples
   };
 
-  // Writes the header and starts the encoder thread.
+  // Writes the header and starts the encoder thread. E_H264_PICTURE_REFUSED
+  // when an input's picture cannot be encoded.
   static HRESULT Start(const AsfSessionSettings& settings, std::unique_ptr<AsfOutput> output,
                        std::shared_ptr<AsfSinkList> sinks, EventCallback events,
                        std::unique_ptr<AsfWritingSession>* session);
@@ -89,8 +90,13 @@ private:
   std::shared_ptr<AsfSinkList> sinks_;
   EventCallback events_;
   std::unique_ptr<AsfMuxer> muxer_;
-  std::vector<std::unique_ptr<MjpegEncoder>> encoders_;
-  std::vector<uint8_t> jpeg_;
+  struct Encoding {
+    PictureConverter converter;
+    std::unique_ptr<H264Encoder> encoder;
+  };
+  std::vector<std::unique_ptr<Encoding>> encoders_;  // null for inputs written as they come
+  std::vector<uint8_t> picture_;
+  std::vector<uint8_t> accessUnit_;
 
   mutable std::mutex lock_;
   std::condition_variable wake_;
