@@ -183,3 +183,27 @@ wait_until() {
     sleep 0.3
   done
 }
+
+# Answers the program's next message box (caption 摄像头监控) with its OK
+# button and prints the box's text; fails when none shows within $1 s.
+answer_box() {
+  local text
+  text=$(probe text "摄像头监控" "$((${1:-20} * 1000))") || fail "no message box"
+  probe press "摄像头监控" "确定" || probe press "摄像头监控" "OK" || fail "cannot answer the message box"
+  wait_until 5 "the message box did not close" no_box
+  printf '%s\n' "$text"
+}
+
+# Red pixels in the 40 × 40 corner of pane N where the recording mark is drawn.
+mark_pixels() {
+  local x y w h
+  read -r x y w h <<<"$(pane_rect "$2")"
+  convert "$1" -crop "40x40+$((x + 4))+$((y + 4))" +repage \
+    -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:
+}
+
+no_box() { ! probe text "摄像头监控" 0 >/dev/null; }
+
+# The newest recording of channel N.
+newest_recording() { ls -t "$APPDIR/录像/#$1/"*.asf 2>/dev/null | head -n 1; }
+recording_count() { find "$APPDIR/录像/#$1/" -maxdepth 1 -name '*.asf' 2>/dev/null | wc -l; }

@@ -14,14 +14,9 @@ click "$bx" "$by"
 started=$SECONDS
 sleep 2
 screenshot "$APPDIR/recording.png"
-read -r px py pw ph <<<"$(pane_rect 1)"
-red=$(convert "$APPDIR/recording.png" -crop "40x40+$((px + 4))+$((py + 4))" +repage \
-        -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:)
+red=$(mark_pixels "$APPDIR/recording.png" 1)
 holds "$red > 20" || fail "no red recording mark at the top left of pane 1 ($red red pixels)"
-read -r qx qy qw qh <<<"$(pane_rect 2)"
-red2=$(convert "$APPDIR/recording.png" -crop "40x40+$((qx + 4))+$((qy + 4))" +repage \
-        -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:)
-holds "$red2 < 5" || fail "a recording mark on pane 2"
+holds "$(mark_pixels "$APPDIR/recording.png" 2) < 5" || fail "a recording mark on pane 2"
 
 # The live stream of a recording channel, read as a Windows Media client does.
 timeout 20 ffmpeg -v error -i mmsh://127.0.0.1:3333/ -frames:v 10 -f null - 2>"$APPDIR/stream.log" ||
