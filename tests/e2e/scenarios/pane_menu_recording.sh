@@ -18,7 +18,6 @@ menu_item 1 1
 sleep 2
 pane_black 1 || fail "停止 did not stop channel 1"
 click "$bx" "$by"
-started=$SECONDS
 sleep 3
 screenshot "$APPDIR/recording.png"
 holds "$(mark_pixels "$APPDIR/recording.png" 1) < 5" || fail "a recording mark on the stopped pane 1"
@@ -28,10 +27,9 @@ for n in 2 3; do [ "$(recording_count "$n")" = 1 ] || fail "channel $n did not r
 
 # 停止 on recording channel 2 closes its file.
 menu_item 2 1
-seconds=$((SECONDS - started))
 sleep 2
 pane_black 2 || fail "停止 did not stop recording channel 2"
-judge_recording "$(newest_recording 2)" "$seconds"
+judge_readable "$(newest_recording 2)"
 
 # The caption stayed 开始录像: this click records channel 3 anew and skips
 # the stopped channels.
@@ -45,15 +43,11 @@ pane_black 2 || fail "开始录像 started the stopped channel 2"
 click "$mx" "$my"
 wait_live 1 2 3
 click "$bx" "$by"
-started=$SECONDS
 sleep 5
 click "$bx" "$by"
-seconds=$((SECONDS - started))
 sleep 2
 for n in 1 2 3; do pane_black "$n" || fail "pane $n is not black after 停止录像"; done
-# The channels start one after another: the first two are timed.
-for n in 1 2; do judge_recording "$(newest_recording "$n")" "$seconds"; done
-judge_readable "$(newest_recording 3)"
+for n in 1 2 3; do judge_readable "$(newest_recording "$n")"; done
 no_box || fail "an unexpected message box"
 close_front_window
 wait_exit 30
