@@ -20,7 +20,10 @@ TIdleClock SystemIdleClock();
 constexpr std::uint32_t kIdleThresholdSeconds = 150;
 
 // Whole seconds since the last input; the 32-bit tick count wraps after
-// about 49.7 days, so the difference is taken modulo 2^32.
+// about 49.7 days, so the difference is taken modulo 2^32. A difference of
+// 2^31 ms or more is a last input stamped after `now` (the two clocks are read
+// apart, or from different sources), not 25 idle days: it counts as 0.
 constexpr std::uint32_t IdleSeconds(std::uint32_t now, std::uint32_t lastInput) {
-  return static_cast<std::uint32_t>(now - lastInput) / 1000u;
+  const std::uint32_t elapsed = now - lastInput;
+  return elapsed >= 0x80000000u ? 0 : elapsed / 1000u;
 }

@@ -313,10 +313,15 @@ void TmainForm::playBtnClick(TComponent*) {
       c.FilterGraph->ResetGraph();
       c.ASFWriter->SetFilterGraph(nullptr);
       c.FilterGraph->SetActive(false);
-      const platform::ComPtr<IMoniker> moniker = optionForm->devEnum->FilterMoniker(device);
-      c.Filter->BaseFilter().AssignMoniker(moniker.Get());
+      // After a close query released the device list (a session end that
+      // was cancelled), each channel keeps the camera its filter holds.
+      platform::ComPtr<IMoniker> moniker;
+      if (optionForm->devEnum) {
+        moniker = optionForm->devEnum->FilterMoniker(device);
+        c.Filter->BaseFilter().AssignMoniker(moniker.Get());
+      }
       BuildLive(c);
-      CameraWatch->Bound(c.Number, moniker.Get(), TChannelMode::Live);
+      if (moniker) CameraWatch->Bound(c.Number, moniker.Get(), TChannelMode::Live);
       recBtn->SetCaption(kStartRecording);
     }
   } catch (...) {
@@ -442,17 +447,20 @@ void TmainForm::TrayIcon1Click(TComponent*) { TrayIcon1->RestoreMainWindow(); }
 void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
   CameraWatch->ForgetAll();
   optionForm->devEnum.reset();
-  for (const TChannel& c : channels_) {
-    if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
-    // A channel that fails to shut down (a camera that failed to start
-    // refuses to stop) is reported, but must not keep the program open or
-    // the other channels' recordings unfinished.
+  // A channel that fails to shut down (a camera that failed to start
+  // refuses to stop) is reported, but must not keep the program open or
+  // the other channels' recordings unfinished.
+  const auto reported = [this](const auto& step) {
     try {
-      c.FilterGraph->ResetGraph();
+      step();
     } catch (...) {
       Application->HandleException(this);
     }
-    c.FilterGraph->SetActive(false);
+  };
+  for (const TChannel& c : channels_) {
+    if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
+    reported([&c] { c.FilterGraph->ResetGraph(); });
+    reported([&c] { c.FilterGraph->SetActive(false); });
   }
   canClose = true;
 }

@@ -575,17 +575,13 @@ std::wstring TEdit::Text() const {
 }
 
 void TEdit::SetText(std::wstring text) {
-  // The platform limits only typing; text set by code is cut here.
-  if (maxLength_ > 0 && static_cast<int>(text.size()) > maxLength_) text.resize(maxLength_);
-  caption_ = text;
+  caption_ = std::move(text);
   if (handle_) SetWindowTextW(handle_, caption_.c_str());
 }
 
 void TEdit::SetMaxLength(int length) {
   maxLength_ = std::max(0, length);
   if (handle_) SendMessageW(handle_, EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
-  std::wstring text = Text();
-  if (maxLength_ > 0 && static_cast<int>(text.size()) > maxLength_) SetText(std::move(text));
 }
 
 void TEdit::CommandNotify(WORD code) {

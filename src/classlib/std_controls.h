@@ -194,8 +194,8 @@ private:
 class TEdit : public TWinControl {
 public:
   explicit TEdit(TComponent* owner);
-  // Text longer than MaxLength (0: no limit) is cut to it, whether typed,
-  // pasted or set by code.
+  // MaxLength (0: no limit) bounds what the user types or pastes; text set
+  // by code is kept whole, so a longer stored value is never rewritten.
   std::wstring Text() const;
   void SetText(std::wstring text);
   int MaxLength() const { return maxLength_; }

@@ -39,7 +39,7 @@ const GUID kWMProfiles8[kWMProfiles8Count] = {
 
 TASFWriter::TASFWriter(TComponent* owner) : TComponent(owner) {}
 
-TASFWriter::~TASFWriter() { link_.SetGraph(nullptr); }
+TASFWriter::~TASFWriter() { link_.Detach(); }
 
 HRESULT TASFWriter::QueryInterface(REFIID iid, void** object) {
   return QueryMember(this, filter_.Get(), iid, object);

@@ -4,7 +4,7 @@
 
 TFilter::TFilter(TComponent* owner) : TComponent(owner), link_(*this, *this) {}
 
-TFilter::~TFilter() { link_.SetGraph(nullptr); }
+TFilter::~TFilter() { link_.Detach(); }
 
 void TFilter::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);

@@ -1,6 +1,7 @@
 #include "media/filter_graph.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "classlib/application.h"
 #include "classlib/scope_exit.h"
@@ -92,8 +93,19 @@ void TFilterGraph::Activate() {
 }
 
 void TFilterGraph::Deactivate() {
-  TellListeners(ceActive, 0);
-  for (IGraphMember* member : std::vector<IGraphMember*>(members_)) WithdrawFilter(member);
+  // Every member leaves even when one before it raises (a writer later in
+  // the list still closes its file); the first error goes on afterwards.
+  std::exception_ptr failure;
+  const auto attempt = [&failure](const auto& step) {
+    try {
+      step();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  attempt([this] { TellListeners(ceActive, 0); });
+  for (IGraphMember* member : std::vector<IGraphMember*>(members_))
+    attempt([this, member] { WithdrawFilter(member); });
   // Notices are switched off before the event interface goes, so no event
   // is delivered after this point.
   if (mediaEvent_) {
@@ -110,6 +122,7 @@ void TFilterGraph::Deactivate() {
   captureBuilder_.Reset();
   dvdBuilder_.Reset();
   active_ = false;
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TFilterGraph::OfferFilter(IGraphMember* member) {

@@ -1,5 +1,8 @@
 #include "media/graph_member_link.h"
 
+#include <exception>
+
+#include "classlib/application.h"
 #include "media/filter_graph.h"
 
 TGraphMemberLink::TGraphMemberLink(TComponent& component, IGraphMember& member,
@@ -9,18 +12,42 @@ TGraphMemberLink::TGraphMemberLink(TComponent& component, IGraphMember& member,
 void TGraphMemberLink::SetGraph(TFilterGraph* graph) {
   if (graph == graph_) return;
   if (graph_) {
-    TFilterGraph* old = graph_;
-    graph_ = nullptr;
-    component_.RemoveFreeNotification(old);
-    old->RemoveMember(&member_);
-    if (listener_) old->RemoveListener(listener_);
+    // A withdrawal that raises leaves the member following its old graph.
+    graph_->RemoveMember(&member_);
+    Forget();
   }
   if (graph) {
-    graph->InsertMember(&member_);
+    // The graph lists the member even when its filter fails to join, so
+    // the link records the graph before the failure goes on.
+    std::exception_ptr failure;
+    try {
+      graph->InsertMember(&member_);
+    } catch (...) {
+      failure = std::current_exception();
+    }
     if (listener_) graph->AddListener(listener_);
     component_.FreeNotification(graph);
+    graph_ = graph;
+    if (failure) std::rethrow_exception(failure);
   }
-  graph_ = graph;
+}
+
+void TGraphMemberLink::Detach() noexcept {
+  try {
+    SetGraph(nullptr);
+  } catch (...) {
+    // The member is gone from the graph's list already; the graph must not
+    // keep calling it as a listener once it is freed.
+    if (Application) Application->HandleException(&component_);
+    Forget();
+  }
+}
+
+void TGraphMemberLink::Forget() {
+  if (!graph_) return;
+  if (listener_) graph_->RemoveListener(listener_);
+  component_.RemoveFreeNotification(graph_);
+  graph_ = nullptr;
 }
 
 void TGraphMemberLink::Notification(TComponent* component, TOperation operation) {

@@ -20,14 +20,21 @@ public:
   TFilterGraph* Graph() const { return graph_; }
   // Nothing for the current graph; otherwise RemoveMember (and
   // RemoveListener) on the old one, InsertMember (and AddListener) on the
-  // new one, then store it. The member's destructor calls SetGraph(nullptr)
-  // while the member is still whole.
+  // new one, then store it. A withdrawal that raises keeps the old graph; a
+  // filter that raises while it joins still leaves the new one stored.
   void SetGraph(TFilterGraph* graph);
+  // SetGraph(nullptr) for the member's destructor, while the member is still
+  // whole: an error is shown in the standard error box, and the graph
+  // forgets the member and its listener all the same.
+  void Detach() noexcept;
   // Call from the component's Notification: a graph going away is forgotten
   // without being called.
   void Notification(TComponent* component, TOperation operation);
 
 private:
+  // Drops the listener and the removal notice of the stored graph.
+  void Forget();
+
   TComponent& component_;
   IGraphMember& member_;
   IGraphListener* listener_;

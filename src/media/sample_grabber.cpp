@@ -24,7 +24,7 @@ TSampleGrabber::TSampleGrabber(TComponent* owner) : TComponent(owner), link_(*th
 }
 
 TSampleGrabber::~TSampleGrabber() {
-  link_.SetGraph(nullptr);
+  link_.Detach();
   mediaType_.reset();
 }
 

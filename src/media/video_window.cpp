@@ -86,7 +86,7 @@ TVideoWindow::TVideoWindow(TComponent* owner)
 
 TVideoWindow::~TVideoWindow() {
   vmrOptions_.reset();
-  link_.SetGraph(nullptr);
+  link_.Detach();
   ReleaseCanvasDC();
 }
 

@@ -1,5 +1,8 @@
 #include <doctest/doctest.h>
 
+#include <filesystem>
+
+#include "../media/fake_members.h"
 #include "app_fixture.h"
 
 namespace {
@@ -37,6 +40,18 @@ int RedPixelsAtTopLeft(TVideoWindow* pane) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return red;
+}
+
+// The recordings in a channel folder, each with whether no one holds it open.
+std::vector<bool> RecordingsClosed(const std::wstring& folder) {
+  std::vector<bool> closed;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), error)) {
+    HANDLE file = CreateFileW(entry.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    closed.push_back(file != INVALID_HANDLE_VALUE);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+  return closed;
 }
 }  // namespace
 
@@ -123,5 +138,49 @@ TEST_CASE("one camera: only channel 1 goes live; the property item follows the g
     CHECK(PumpUntil([&] { return RedPixelsAtTopLeft(form->VideoWindow1) >= 20; }));
     form->recBtnClick(form->recBtn);
   }
+  RemoveTree(root);
+}
+
+TEST_CASE("a close query shuts every channel down whatever one raised; monitoring goes on after it") {
+  const std::wstring root = MakeTempFolder(L"close");
+  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\n");
+  Cameras cameras(3);
+  ProgramWindows windows;
+  TmainForm* form = windows.main();
+  form->Show();
+  // A member of channel 1 before its writer that raises while it leaves, as
+  // a renderer that cannot stop does.
+  CallLog log;
+  TFakeMember stuck(nullptr, L"Stuck", log);
+  stuck.SetFilterGraph(form->FilterGraph1);
+  form->playBtnClick(form->playBtn);
+  form->recBtnClick(form->recBtn);
+  REQUIRE(form->recBtn->Caption() == L"停止录像");
+  stuck.raiseAt = moRemoving;
+
+  RecordedBoxes().clear();
+  bool canClose = false;
+  form->FormCloseQuery(form, canClose);
+  CHECK(canClose);
+  CHECK(RecordedBoxes().size() == 1);
+  for (int channel = 1; channel <= 3; ++channel) {
+    CHECK_FALSE(form->Channel(channel).FilterGraph->Active());
+    const std::wstring folder = root + L"\\录像\\#" + std::to_wstring(channel);
+    CHECK(RecordingsClosed(folder) == std::vector<bool>{true});
+  }
+
+  SUBCASE("the close went no further (a session end was cancelled): 监控 brings the channels back") {
+    stuck.raiseAt.reset();
+    RecordedBoxes().clear();
+    form->playBtnClick(form->playBtn);
+    CHECK(RecordedBoxes().empty());
+    for (int channel = 1; channel <= 3; ++channel) CHECK(Running(form->Channel(channel).FilterGraph));
+    canClose = false;
+    form->FormCloseQuery(form, canClose);
+    CHECK(canClose);
+    CHECK(RecordedBoxes().empty());
+  }
+  stuck.raiseAt.reset();
+  stuck.SetFilterGraph(nullptr);
   RemoveTree(root);
 }

@@ -12,6 +12,10 @@ TEST_CASE("idle time in whole seconds, across the tick count's wrap") {
   // Last input just before the 32-bit wrap, now just after it.
   CHECK(IdleSeconds(151000 - 5000, 0xFFFFFFFFu - 4999) == 151);
   CHECK(IdleSeconds(0, 0) == 0);
+  // A last input stamped even 1 ms after now is no idle time at all.
+  CHECK(IdleSeconds(1000, 1001) == 0);
+  CHECK(IdleSeconds(0x80000000u, 0) == 0);
+  CHECK(IdleSeconds(0x7FFFFFFFu, 0) == 2147483);
 }
 
 TEST_CASE("the system idle clock sees input as it arrives") {

@@ -167,6 +167,13 @@ TEST_CASE("idle watch") {
     form->Timer3Timer(nullptr);
     CHECK(form->IdleShown());
   }
+  SUBCASE("a last input stamped after the tick count is no idle time") {
+    clock.now = 500000;
+    clock.lastInput = 500001;
+    form->Timer3Timer(nullptr);
+    CHECK_FALSE(form->IdleShown());
+    CHECK(form->WindowState() == wsNormal);
+  }
   SUBCASE("input arriving while the watch looks is never unattended") {
     // Every reading of either clock finds the time a millisecond on, and
     // the last input at that very moment.

@@ -124,7 +124,7 @@ TEST_CASE("combo box index rules") {
   }
 }
 
-TEST_CASE("directory edit holds at most 255 characters") {
+TEST_CASE("directory edit takes at most 255 typed characters") {
   Host host;
   auto* edit = new TDirectoryEdit(host.form);
   edit->SetParent(host.form);
@@ -138,9 +138,11 @@ TEST_CASE("directory edit holds at most 255 characters") {
     text.resize(GetWindowTextW(inner, text.data(), static_cast<int>(text.size())));
     return text;
   };
-  SUBCASE("set by code, an empty path kept empty") {
+  SUBCASE("text set by code is kept whole, an empty path kept empty") {
     edit->SetText(std::wstring(300, L'a'));
-    CHECK(shown() == std::wstring(255, L'a'));
+    CHECK(shown() == std::wstring(300, L'a'));
+    SendMessageW(inner, WM_CHAR, L'b', 0);  // the limit still holds for typing
+    CHECK(shown() == std::wstring(300, L'a'));
     edit->SetText(L"C:\\录像\\");
     CHECK(shown() == L"C:\\录像\\");
     edit->SetText(L"");

@@ -178,10 +178,22 @@ pane_black() {
   ! pane_changed "$a" "$b" "$1" && holds "$(pane_brightness "$b" "$1") < 0.05"
 }
 
-# Judges a recording with ffprobe/ffmpeg: one H.264 stream of 640x480, a
-# duration near the expected seconds, every packet a frame that decodes.
+# Judges a recording with ffprobe/ffmpeg: readable (below), at about the
+# camera's 30 frames a second, and of a duration near the expected seconds.
 judge_recording() {
-  local file=$1 seconds=$2 info duration
+  local file=$1 seconds=$2 duration
+  judge_readable "$file"
+  holds "$RECORDED_FRAMES > $seconds * 30 * 0.8" || fail "$file holds only $RECORDED_FRAMES frames for $seconds s"
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file")
+  holds "$duration > $seconds * 0.8 && $duration < $seconds * 1.4" ||
+    fail "$file lasts $duration s, expected about $seconds s"
+}
+
+# A complete recording of any length: one 640x480 H.264 stream of at least a
+# second, every packet a frame that decodes; sets RECORDED_FRAMES. For
+# channels that start one after another.
+judge_readable() {
+  local file=$1 info codec width height frames packets
   [ -s "$file" ] || fail "no recording $file"
   info=$(ffprobe -v error -count_frames -count_packets \
            -show_entries stream=codec_name,width,height,nb_read_packets,nb_read_frames -of csv=p=0 "$file") ||
@@ -189,10 +201,9 @@ judge_recording() {
   IFS=, read -r codec width height frames packets <<<"$info"
   [ "$codec,$width,$height" = "h264,640,480" ] || fail "$file holds \"$info\", not one 640x480 H.264 stream"
   [ "$frames" = "$packets" ] || fail "$file: $packets packets but $frames decoded frames"
-  holds "$frames > $seconds * 30 * 0.8" || fail "$file holds only $frames frames for $seconds s"
-  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file")
-  holds "$duration > $seconds * 0.8 && $duration < $seconds * 1.4" ||
-    fail "$file lasts $duration s, expected about $seconds s"
+  RECORDED_FRAMES=$frames
+  holds "$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file" | sed 's/N\/A/0/') > 1" ||
+    fail "$file holds less than a second"
   ffmpeg -v error -xerror -i "$file" -f null - 2>"$APPDIR/decode.log" || fail "ffmpeg cannot decode $file: $(head -3 "$APPDIR/decode.log")"
 }
 
@@ -213,3 +224,36 @@ wait_until() {
     sleep 0.3
   done
 }
+
+# Answers the program's next message box (caption 摄像头监控) with its OK
+# button and prints the box's text; fails when none shows within $1 s.
+answer_box() {
+  local text
+  text=$(probe text "摄像头监控" "$((${1:-20} * 1000))") || fail "no message box"
+  probe press "摄像头监控" "确定" || probe press "摄像头监控" "OK" || fail "cannot answer the message box"
+  wait_until 5 "the message box did not close" no_box
+  printf '%s\n' "$text"
+}
+
+# Red pixels in the 40 × 40 corner of pane N where the recording mark is drawn.
+mark_pixels() {
+  local x y w h
+  read -r x y w h <<<"$(pane_rect "$2")"
+  convert "$1" -crop "40x40+$((x + 4))+$((y + 4))" +repage \
+    -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:
+}
+
+no_box() { ! probe text "摄像头监控" 0 >/dev/null; }
+
+# Opens pane N's menu and clicks its first (停止) or second (视频属性) item.
+menu_item() {
+  local x y
+  read -r x y <<<"$(pane_centre "$1")"
+  click "$x" "$y" 3
+  sleep 1
+  click $((x + 20)) $((y + ($2 == 1 ? 10 : 30)))
+}
+
+# The newest recording of channel N.
+newest_recording() { ls -t "$APPDIR/录像/#$1/"*.asf 2>/dev/null | head -n 1; }
+recording_count() { find "$APPDIR/录像/#$1/" -maxdepth 1 -name '*.asf' 2>/dev/null | wc -l; }

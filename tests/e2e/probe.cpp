@@ -120,9 +120,14 @@ int Usage() {
                "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n"
                "       probe child CAPTION TEXT          screen rect of a child window by its text\n"
                "       probe minimize CAPTION            what the window's minimise box does\n"
-               "       probe tray                        screen rect of the taskbar's notification area\n"
-               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu\n"
-               "       probe version FILE                the version resource, a NAME=VALUE a line\n");
+               "       probe endsession CAPTION          a session end that another program cancels
+"
+               "       probe tray                        screen rect of the taskbar's notification area
+"
+               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu
+"
+               "       probe version FILE                the version resource, a NAME=VALUE a line
+");
   return 2;
 }
 
@@ -220,6 +225,23 @@ int main() {
     std::printf("%s\n", Utf8(DialogText(hwnd)).c_str());
   } else if (command == L"minimize") {
     PostMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  } else if (command == L"endsession") {
+    // As the system does, to every top-level window of the program: the
+    // query, then the news that the session goes on. Posted, so that a
+    // message box raised by the query does not hold the probe.
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner == static_cast<DWORD>(data)) {
+            PostMessageW(window, WM_QUERYENDSESSION, 0, 0);
+            PostMessageW(window, WM_ENDSESSION, FALSE, 0);
+          }
+          return TRUE;
+        },
+        static_cast<LPARAM>(process));
   } else if (command == L"child" && argc > 3) {
     struct Search {
       std::wstring text;

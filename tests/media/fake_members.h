@@ -4,12 +4,14 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "classlib/sysutils.h"
 #include "media/filter_graph.h"
 #include "media/graph_member_link.h"
+#include "media/media_errors.h"
 
 
 using platform::ComPtr;
@@ -28,11 +30,14 @@ inline std::string GraphNameOf(IBaseFilter* filter) {
 class TFakeMember : public TComponent, public IGraphMember {
 public:
   TFakeMember(TComponent* owner, const std::wstring& name, CallLog& log,
-              const CLSID& filterClass = CLSID_NullRenderer)
-      : TComponent(owner), log_(log), filterClass_(filterClass) {
+              const CLSID& filterClass = CLSID_NullRenderer, IGraphListener* listener = nullptr)
+      : TComponent(owner), log_(log), filterClass_(filterClass), link_(*this, *this, listener) {
     SetName(name);
   }
-  ~TFakeMember() override { link_.SetGraph(nullptr); }
+  ~TFakeMember() override { link_.Detach(); }
+
+  // The notification at which the member raises, as a renderer that cannot stop does.
+  std::optional<TMemberOperation> raiseAt;
 
   TFilterGraph* FilterGraph() const { return link_.Graph(); }
   void SetFilterGraph(TFilterGraph* graph) { link_.SetGraph(graph); }
@@ -55,6 +60,10 @@ public:
   void NotifyMember(TMemberOperation operation) override {
     static const char* const kNames[] = {"moAdding", "moAdded", "moRemoving", "moRemoved",
                                          "moRefresh"};
+    if (raiseAt == operation) {
+      Log(std::string(kNames[operation]) + " raises");
+      throw EMediaGraphException(L"The member fails.");
+    }
     switch (operation) {
       case moAdding:
         if (FAILED(CoCreateInstance(filterClass_, nullptr, CLSCTX_INPROC_SERVER,
@@ -85,7 +94,7 @@ private:
   CallLog& log_;
   CLSID filterClass_;
   ComPtr<IBaseFilter> filter_;
-  TGraphMemberLink link_{*this, *this};
+  TGraphMemberLink link_;
 };
 
 class TFakeListener : public IGraphListener {

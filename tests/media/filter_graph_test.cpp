@@ -7,6 +7,7 @@
 #include "fake_members.h"
 #include "media/media_errors.h"
 #include "media/media_util.h"
+#include "test_support.h"
 
 std::vector<std::string> FilterNames(TFilterGraph& graph) {
   ComPtr<IFilterGraph> manager;
@@ -178,6 +179,57 @@ TEST_CASE("members join, move between and leave graphs") {
   }
   if (member) member->Free();
   if (two) two->Free();
+}
+
+TEST_CASE("a member that raises while it leaves or joins") {
+  CallLog log;
+  size_t mark = 0;
+  TFakeListener listener("Listener", log);
+  TFilterGraph graph(nullptr);
+  // The video window is both member and listener; the writer comes after it.
+  auto* video = new TFakeMember(nullptr, L"Video", log, CLSID_NullRenderer, &listener);
+  auto* writer = new TFakeMember(nullptr, L"Writer", log);
+  video->SetFilterGraph(&graph);
+  writer->SetFilterGraph(&graph);
+  graph.SetActive(true);
+  Since(log, mark);
+
+  SUBCASE("deactivation withdraws the members after it, then raises") {
+    video->raiseAt = moRemoving;
+    CHECK_THROWS_AS(graph.SetActive(false), EMediaGraphException);
+    CHECK_FALSE(graph.Active());
+    CHECK(Since(log, mark) ==
+          Join({{"Listener.ControlEvent 7 0", "Video.moRemoving raises"}, Removing("Writer")}));
+  }
+  SUBCASE("a detach that raises keeps the graph") {
+    video->raiseAt = moRemoving;
+    CHECK_THROWS_AS(video->SetFilterGraph(nullptr), EMediaGraphException);
+    CHECK(video->FilterGraph() == &graph);
+  }
+  SUBCASE("destroyed, it reports the error and the graph forgets it and its listener") {
+    video->raiseAt = moRemoving;
+    RecordedBoxes().clear();
+    video->Free();
+    video = nullptr;
+    CHECK(RecordedBoxes().size() == 1);
+    Since(log, mark);
+    graph.SetActive(false);
+    CHECK(Since(log, mark) == Removing("Writer"));
+  }
+  SUBCASE("a filter that raises while it joins leaves the member known to that graph") {
+    auto* late = new TFakeMember(nullptr, L"Late", log);
+    late->raiseAt = moAdding;
+    CHECK_THROWS_AS(late->SetFilterGraph(&graph), EMediaGraphException);
+    CHECK(late->FilterGraph() == &graph);
+    late->raiseAt.reset();
+    late->Free();
+    Since(log, mark);
+    graph.SetActive(false);
+    CHECK(Since(log, mark) ==
+          Join({{"Listener.ControlEvent 7 0"}, Removing("Video"), Removing("Writer")}));
+  }
+  if (video) video->Free();
+  writer->Free();
 }
 
 namespace {

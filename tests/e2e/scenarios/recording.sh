@@ -11,29 +11,25 @@ wait_main_window
 wait_live 1 2 3 4
 
 read -r bx by <<<"$(record_button)"
-# Plainly red pixels at the top left of pane N in a screenshot.
-red_pixels() {
-  local x y w h
-  read -r x y w h <<<"$(pane_rect "$2")"
-  convert "$1" -crop "40x40+$((x + 4))+$((y + 4))" +repage \
-    -fx '(r > 0.45 && g < 0.3 && b < 0.3) ? 1 : 0' -format '%[fx:mean*w*h]' info:
-}
 mark_shown() {
   screenshot "$APPDIR/recording.png"
-  holds "$(red_pixels "$APPDIR/recording.png" 1) > 20"
+  holds "$(mark_pixels "$APPDIR/recording.png" 1) > 20"
 }
 
 click "$bx" "$by"
 started=$SECONDS
 wait_until 15 "no red recording mark at the top left of pane 1" mark_shown
-holds "$(red_pixels "$APPDIR/recording.png" 2) < 5" || fail "a recording mark on pane 2"
+holds "$(mark_pixels "$APPDIR/recording.png" 2) < 5" || fail "a recording mark on pane 2"
 
 # Every channel's live stream, read as a Windows Media client does, all at once.
+# Only the clients are waited for: the program is a background job too.
+clients=()
 for n in 1 2 3 4; do
   timeout 20 ffmpeg -v error -i "mmsh://127.0.0.1:$((3332 + n))/" -frames:v 10 -update 1 -y \
     "$APPDIR/stream$n.png" 2>"$APPDIR/stream$n.log" &
+  clients+=($!)
 done
-wait
+wait "${clients[@]}"
 for n in 1 2 3 4; do
   [ -s "$APPDIR/stream$n.png" ] ||
     fail "no live stream on port $((3332 + n)): $(head -3 "$APPDIR/stream$n.log")"
