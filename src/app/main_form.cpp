@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "app/event_log.h"
 #include "app/recording_name.h"
 
 #include <shellapi.h>
@@ -17,8 +18,6 @@ TmainForm* mainForm = nullptr;
 namespace {
 const wchar_t kStartRecording[] = L"开始录像";
 const wchar_t kStopRecording[] = L"停止录像";
-const wchar_t* const kChannelFolders[] = {L"\\录像\\#1\\", L"\\录像\\#2\\", L"\\录像\\#3\\",
-                                          L"\\录像\\#4\\"};
 
 // The interface of a member's filter; a member without one raises.
 template <class T>
@@ -162,6 +161,11 @@ TmainForm::TmainForm(TComponent* owner) : TForm(owner) {
   TrayIcon1->SetIconVisible(true);
   TrayIcon1->OnClick = [this](TComponent* s) { TrayIcon1Click(s); };
 
+  unattended_.OnSegmentDue = [this](int number) { RecordChannel(channels_[number - 1]); };
+  unattended_.OnInterrupted = [this](int number, const std::wstring& alert) {
+    RecordingInterrupted(number, alert);
+  };
+
   OnCreate = [this](TComponent* s) { FormCreate(s); };
   OnResize = [this](TComponent* s) { FormResize(s); };
   OnCloseQuery = [this](TComponent* s, bool& canClose) { FormCloseQuery(s, canClose); };
@@ -184,6 +188,12 @@ void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnch
   channel.FilterGraph->SetName(Format(L"FilterGraph%d", number));
   channel.FilterGraph->SetMode(gmCapture);
   channel.FilterGraph->SetGraphEdit(true);
+  // The graph's own event handler must not rebuild it: the channel ends at the next tick.
+  channel.FilterGraph->OnGraphErrorAbort = [this, number](TComponent*, HRESULT result) {
+    unattended_.Interrupt(number, result == HRESULT_FROM_WIN32(ERROR_WRITE_FAULT)
+                                      ? std::wstring(L"写入错误")
+                                      : Format(L"错误 0x%08X", static_cast<unsigned>(result)));
+  };
 
   channel.VideoWindow = new TVideoWindow(this);
   TVideoWindow* video = channel.VideoWindow;
@@ -221,6 +231,8 @@ void TmainForm::FormCreate(TComponent*) {
   topcbx->SetChecked(settings.ReadBool(kSettingsSection, L"ontop", false));
   AssertTopmost();
   CreateStorageFolders(savePath);
+  EventLog::Open(EventLog::FileNameIn(savePath));
+  EventLog::Write(0, L"程序启动");
   Timer3->SetEnabled(true);
 }
 
@@ -282,25 +294,33 @@ void TmainForm::spshuxingClick(TComponent*) {
   (void)OpenFilterPropertyPages(Handle(), device.Get(), pkFilterPages);  // the frame reports itself
 }
 
+void TmainForm::MonitorChannel(const TChannel& c) {
+  const int device = optionForm->DeviceBox(c.Number)->ItemIndex();
+  if (device == -1) return;
+  c.FilterGraph->ResetGraph();
+  c.ASFWriter->SetFilterGraph(nullptr);
+  c.FilterGraph->SetActive(false);
+  c.Filter->BaseFilter().AssignMoniker(optionForm->devEnum->FilterMoniker(device).Get());
+  c.FilterGraph->SetActive(true);
+  auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
+  auto source = Query<IBaseFilter>(c.Filter);
+  // Channel 2 shows whatever format the camera and renderer agree on.
+  platform::ComPtr<IBaseFilter> grabber;
+  if (c.Number != 2) grabber = Query<IBaseFilter>(c.SampleGrabber);
+  auto sink = Query<IBaseFilter>(c.VideoWindow);
+  CheckMediaResult(builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(),
+                                         grabber.Get(), sink.Get()));
+  c.FilterGraph->Play();
+}
+
 void TmainForm::playBtnClick(TComponent*) {
+  if (unattended_.AnyRecording()) unattended_.End(L"停止录像（监控）");
+  unattended_.ClearAlerts();
+  TrayIcon1->SetHint(unattended_.AlertSummary());
   try {
     for (const TChannel& c : channels_) {
-      const int device = optionForm->DeviceBox(c.Number)->ItemIndex();
-      if (device == -1) continue;
-      c.FilterGraph->ResetGraph();
-      c.ASFWriter->SetFilterGraph(nullptr);
-      c.FilterGraph->SetActive(false);
-      c.Filter->BaseFilter().AssignMoniker(optionForm->devEnum->FilterMoniker(device).Get());
-      c.FilterGraph->SetActive(true);
-      auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
-      auto source = Query<IBaseFilter>(c.Filter);
-      // Channel 2 shows whatever format the camera and renderer agree on.
-      platform::ComPtr<IBaseFilter> grabber;
-      if (c.Number != 2) grabber = Query<IBaseFilter>(c.SampleGrabber);
-      auto sink = Query<IBaseFilter>(c.VideoWindow);
-      CheckMediaResult(builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(),
-                                             grabber.Get(), sink.Get()));
-      c.FilterGraph->Play();
+      if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
+      MonitorChannel(c);
       recBtn->SetCaption(kStartRecording);
     }
   } catch (...) {
@@ -312,17 +332,27 @@ void TmainForm::playBtnClick(TComponent*) {
 void TmainForm::recBtnClick(TComponent*) {
   if (recBtn->Caption() == kStopRecording) {
     StopAllChannels();
+    unattended_.End(L"停止录像");
     recBtn->SetCaption(kStartRecording);
     return;
   }
   CreateChannelFolders(savePath);
-  for (const TChannel& c : channels_) {
-    if (!c.FilterGraph->Active()) continue;
+  unattended_.Begin(savePath);
+  TrayIcon1->SetHint(unattended_.AlertSummary());
+  for (const TChannel& c : channels_)
+    if (c.FilterGraph->Active()) RecordChannel(c);
+}
+
+void TmainForm::RecordChannel(const TChannel& c) {
+  std::wstring fileName;
+  try {
     c.FilterGraph->ResetGraph();
     c.FilterGraph->SetActive(false);
     SYSTEMTIME now;
     GetLocalTime(&now);
-    c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
+    fileName = NewRecordingName(ChannelFolder(savePath, c.Number), now);
+    unattended_.ChannelStarted(c.Number, fileName);
+    c.ASFWriter->SetFileName(fileName);
     c.ASFWriter->SetFilterGraph(c.FilterGraph);
     c.FilterGraph->SetActive(true);
     auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
@@ -333,12 +363,30 @@ void TmainForm::recBtnClick(TComponent*) {
         builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
     CheckMediaResult(
         builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
-    c.FilterGraph->Play();
-    if (c.Number == 1) {
-      ShowRecordingMark(L"●");
-      recBtn->SetCaption(kStopRecording);
-    }
+    if (!c.FilterGraph->Play()) throw EMediaGraphException(L"录像无法开始");
+  } catch (...) {
+    // A read-only or vanished storage folder leaves no file; the channel
+    // goes back to live monitoring with the alert.
+    unattended_.StartFailed(c.Number, !fileName.empty() && !FileExists(fileName)
+                                          ? L"无法写入存储文件夹"
+                                          : L"无法开始录像");
+    return;
   }
+  if (c.Number == 1) ShowRecordingMark(L"●");
+  recBtn->SetCaption(kStopRecording);
+}
+
+void TmainForm::RecordingInterrupted(int number, const std::wstring& alert) {
+  const TChannel& c = channels_[number - 1];
+  try {
+    MonitorChannel(c);
+    ShowPaneText(number, alert);
+  } catch (...) {
+    // A camera that will not start again leaves the pane dark; the tray
+    // hint and the log still say what happened.
+  }
+  TrayIcon1->SetHint(unattended_.AlertSummary());
+  if (!unattended_.AnyRecording()) recBtn->SetCaption(kStartRecording);
 }
 
 void TmainForm::StopAllChannels() {
@@ -350,10 +398,13 @@ void TmainForm::StopAllChannels() {
   }
 }
 
-void TmainForm::ShowRecordingMark(const std::wstring& text) {
+void TmainForm::ShowRecordingMark(const std::wstring& text) { ShowPaneText(1, text); }
+
+void TmainForm::ShowPaneText(int channel, const std::wstring& text) {
   if (text.empty()) return;
-  TVMRBitmap mark(VideoWindow1);
-  mark.CreateBlankBitmap(VideoWindow1->Width(), VideoWindow1->Height(), pf24bit, 0xC0C0C0);
+  TVideoWindow* video = channels_[channel - 1].VideoWindow;
+  TVMRBitmap mark(video);
+  mark.CreateBlankBitmap(video->Width(), video->Height(), pf24bit, 0xC0C0C0);
   mark.SetSourceRect(mark.OverlayCanvas().ClipRect());
   mark.SetOverlayOptions(mark.OverlayOptions() | OverlayOption(ooColorKey));
   mark.SetKeyColor(0xC0C0C0);
@@ -386,6 +437,8 @@ void TmainForm::topcbxClick(TComponent*) {
 void TmainForm::TrayIcon1Click(TComponent*) { TrayIcon1->RestoreMainWindow(); }
 
 void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
+  unattended_.End(L"停止录像（程序退出）");
+  EventLog::Write(0, L"程序退出");
   optionForm->devEnum.reset();
   for (const TChannel& c : channels_) {
     if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
