@@ -49,7 +49,15 @@ sleep 5
 click "$bx" "$by"
 sleep 2
 for n in 1 2 3 4; do pane_black "$n" || fail "pane $n still runs: the button did not read 停止录像"; done
-for file in "$DISK/录像/"#?/*.asf; do judge_recording "$file" 5; done
+# Each channel's file holds its part of those seconds (the channels start
+# one after another); every one must be complete.
+for file in "$DISK/录像/"#?/*.asf; do
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file") ||
+    fail "ffprobe cannot read $file"
+  holds "$duration > 2" || fail "$file lasts only $duration s"
+  ffmpeg -v error -xerror -i "$file" -f null - 2>"$APPDIR/decode.log" ||
+    fail "ffmpeg cannot decode $file: $(head -3 "$APPDIR/decode.log")"
+done
 
 close_front_window
 wait_exit 30
