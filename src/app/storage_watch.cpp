@@ -82,8 +82,12 @@ void TStorageWatch::Check() {
   if (lastFree_ > freeBytes) largestFall_ = std::max(largestFall_, lastFree_ - freeBytes);
   const std::uint64_t floor = KeepFreeBytes(settings_.KeepFreeMB, totalBytes);
   // Twice the largest fall between two checks: the next check comes before
-  // the recordings can write the drive below the floor.
-  const std::uint64_t wanted = floor + std::max(kMinimumHeadroom, 2 * largestFall_);
+  // the recordings can write the drive below the floor. A quarter of the
+  // drive at most, so one slow check cannot make the target unreachable.
+  const std::uint64_t headroom = std::min(std::max(kMinimumHeadroom, 2 * largestFall_),
+                                          totalBytes > floor ? (totalBytes - floor) / 4 : 0);
+  const std::uint64_t wanted = floor + headroom;
+  bool deletable = false;
   if (freeBytes < wanted && settings_.Loop) {
     std::vector<std::wstring> open;
     {
@@ -92,16 +96,23 @@ void TStorageWatch::Check() {
     }
     for (const TRecordingFile& file :
          ChooseFilesToDelete(ListRecordings(root_), open, wanted - freeBytes)) {
-      if (!DeleteFileW(file.Name.c_str())) continue;  // held open by a player: the next one goes
-      EventLog::Write(file.Channel, Format(L"循环录像删除 %ls（%llu 字节）",
-                                           ExtractFileName(file.Name).c_str(),
+      const std::wstring name = ExtractFileName(file.Name);
+      // A file held open by a player stays; the next check tries it again.
+      if (!DeleteFileW(file.Name.c_str())) {
+        EventLog::Write(file.Channel, L"循环录像无法删除 " + name + L"：" + SysErrorMessage(GetLastError()));
+        continue;
+      }
+      EventLog::Write(file.Channel, Format(L"循环录像删除 %ls（%llu 字节）", name.c_str(),
                                            static_cast<unsigned long long>(file.Size)));
     }
     if (!diskSpace_(root_, freeBytes, totalBytes)) {
       state_ = TStorageState::Unavailable;
       return;
     }
+    deletable = !ChooseFilesToDelete(ListRecordings(root_), open, 1).empty();
   }
   lastFree_ = freeBytes;
-  if (freeBytes < wanted) state_ = TStorageState::OutOfSpace;
+  // With recordings left to delete the next check goes on deleting; only a
+  // drive with nothing left to give (or loop recording off) ends recording.
+  if (freeBytes < wanted && !deletable) state_ = TStorageState::OutOfSpace;
 }
