@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 #include "app/camera_watch.h"
+#include "app/event_log.h"
 #include "app/recording_name.h"
 
 #include <shellapi.h>
@@ -18,8 +19,6 @@ TmainForm* mainForm = nullptr;
 namespace {
 const wchar_t kStartRecording[] = L"开始录像";
 const wchar_t kStopRecording[] = L"停止录像";
-const wchar_t* const kChannelFolders[] = {L"\\录像\\#1\\", L"\\录像\\#2\\", L"\\录像\\#3\\",
-                                          L"\\录像\\#4\\"};
 
 // The interface of a member's filter; a member without one raises.
 template <class T>
@@ -187,6 +186,17 @@ void TmainForm::BuildTimersAndTray() {
 
   CameraWatch = new TCameraWatch(this, channels_,
                                  [this](const TChannel& c, TChannelMode mode) { RebuildChannel(c, mode); });
+  // A segment that cannot start has already been reported on its pane and in
+  // the log; nobody may be there to close a box.
+  unattended_.OnSegmentDue = [this](int number) {
+    try {
+      RecordChannel(channels_[number - 1]);
+    } catch (...) {
+    }
+  };
+  unattended_.OnInterrupted = [this](int number, const std::wstring& alert) {
+    RecordingInterrupted(number, alert);
+  };
 }
 
 void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnchors anchors) {
@@ -206,6 +216,12 @@ void TmainForm::BuildChannel(int number, TPanel* panel, int left, int top, TAnch
   channel.FilterGraph->SetName(Format(L"FilterGraph%d", number));
   channel.FilterGraph->SetMode(gmCapture);
   channel.FilterGraph->SetGraphEdit(true);
+  // The graph's own event handler must not rebuild it: the channel ends at the next tick.
+  channel.FilterGraph->OnGraphErrorAbort = [this, number](TComponent*, HRESULT result) {
+    unattended_.Interrupt(number, result == HRESULT_FROM_WIN32(ERROR_WRITE_FAULT)
+                                      ? std::wstring(L"写入错误")
+                                      : Format(L"错误 0x%08X", static_cast<unsigned>(result)));
+  };
 
   channel.VideoWindow = new TVideoWindow(this);
   TVideoWindow* video = channel.VideoWindow;
@@ -243,6 +259,8 @@ void TmainForm::FormCreate(TComponent*) {
   topcbx->SetChecked(settings.ReadBool(kSettingsSection, L"ontop", false));
   AssertTopmost();
   CreateStorageFolders(savePath);
+  EventLog::Open(EventLog::FileNameIn(savePath));
+  EventLog::Write(0, L"程序启动");
   Timer3->SetEnabled(true);
 }
 
@@ -305,23 +323,31 @@ void TmainForm::spshuxingClick(TComponent*) {
   (void)OpenFilterPropertyPages(Handle(), device.Get(), pkFilterPages);  // the frame reports itself
 }
 
+void TmainForm::MonitorChannel(const TChannel& c) {
+  const int device = optionForm->DeviceBox(c.Number)->ItemIndex();
+  if (device == -1) return;
+  c.FilterGraph->ResetGraph();
+  c.ASFWriter->SetFilterGraph(nullptr);
+  c.FilterGraph->SetActive(false);
+  // After a close query released the device list (a session end that
+  // was cancelled), each channel keeps the camera its filter holds.
+  platform::ComPtr<IMoniker> moniker;
+  if (optionForm->devEnum) {
+    moniker = optionForm->devEnum->FilterMoniker(device);
+    c.Filter->BaseFilter().AssignMoniker(moniker.Get());
+  }
+  BuildLive(c);
+  if (moniker) CameraWatch->Bound(c.Number, moniker.Get(), TChannelMode::Live);
+}
+
 void TmainForm::playBtnClick(TComponent*) {
+  if (unattended_.AnyRecording()) unattended_.End(L"停止录像（监控）");
+  unattended_.ClearAlerts();
+  TrayIcon1->SetHint(unattended_.AlertSummary());
   try {
     for (const TChannel& c : channels_) {
-      const int device = optionForm->DeviceBox(c.Number)->ItemIndex();
-      if (device == -1) continue;
-      c.FilterGraph->ResetGraph();
-      c.ASFWriter->SetFilterGraph(nullptr);
-      c.FilterGraph->SetActive(false);
-      // After a close query released the device list (a session end that
-      // was cancelled), each channel keeps the camera its filter holds.
-      platform::ComPtr<IMoniker> moniker;
-      if (optionForm->devEnum) {
-        moniker = optionForm->devEnum->FilterMoniker(device);
-        c.Filter->BaseFilter().AssignMoniker(moniker.Get());
-      }
-      BuildLive(c);
-      if (moniker) CameraWatch->Bound(c.Number, moniker.Get(), TChannelMode::Live);
+      if (optionForm->DeviceBox(c.Number)->ItemIndex() == -1) continue;
+      MonitorChannel(c);
       recBtn->SetCaption(kStartRecording);
     }
   } catch (...) {
@@ -346,10 +372,13 @@ void TmainForm::BuildLive(const TChannel& c) {
 void TmainForm::recBtnClick(TComponent*) {
   if (recBtn->Caption() == kStopRecording) {
     StopAllChannels();
+    unattended_.End(L"停止录像");
     recBtn->SetCaption(kStartRecording);
     return;
   }
   CreateChannelFolders(savePath);
+  unattended_.Begin(savePath);
+  TrayIcon1->SetHint(unattended_.AlertSummary());
   for (const TChannel& c : channels_) {
     // A lost channel records once its camera is back.
     CameraWatch->SetMode(c.Number, TChannelMode::Recording);
@@ -357,23 +386,52 @@ void TmainForm::recBtnClick(TComponent*) {
     // A channel that cannot record says why in the standard error box; the
     // others still record.
     try {
-      c.FilterGraph->ResetGraph();
-      c.FilterGraph->SetActive(false);
-      BuildRecording(c);
-      if (c.Number == 1) {
-        ShowRecordingMark(L"●");
-        recBtn->SetCaption(kStopRecording);
-      }
+      RecordChannel(c);
     } catch (...) {
       Application->HandleException(this);
     }
   }
 }
 
-void TmainForm::BuildRecording(const TChannel& c) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  c.ASFWriter->SetFileName(NewRecordingName(savePath + kChannelFolders[c.Number - 1], now));
+void TmainForm::RecordChannel(const TChannel& c) {
+  std::wstring fileName;
+  try {
+    c.FilterGraph->ResetGraph();
+    c.FilterGraph->SetActive(false);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    fileName = NewRecordingName(ChannelFolder(savePath, c.Number), now);
+    unattended_.ChannelStarted(c.Number, fileName);
+    BuildRecording(c, fileName);
+  } catch (...) {
+    // A read-only or vanished storage folder leaves no file; the channel
+    // goes back to live monitoring with the alert.
+    unattended_.StartFailed(c.Number, !fileName.empty() && !FileExists(fileName)
+                                          ? L"无法写入存储文件夹"
+                                          : L"无法开始录像");
+    throw;
+  }
+  if (c.Number == 1) {
+    ShowRecordingMark(L"●");
+    recBtn->SetCaption(kStopRecording);
+  }
+}
+
+void TmainForm::RecordingInterrupted(int number, const std::wstring& alert) {
+  const TChannel& c = channels_[number - 1];
+  try {
+    MonitorChannel(c);
+    ShowPaneText(number, alert);
+  } catch (...) {
+    // A camera that will not start again leaves the pane dark; the tray
+    // hint and the log still say what happened.
+  }
+  TrayIcon1->SetHint(unattended_.AlertSummary());
+  if (!unattended_.AnyRecording()) recBtn->SetCaption(kStartRecording);
+}
+
+void TmainForm::BuildRecording(const TChannel& c, const std::wstring& fileName) {
+  c.ASFWriter->SetFileName(fileName);
   c.ASFWriter->SetFilterGraph(c.FilterGraph);
   c.FilterGraph->SetActive(true);
   auto builder = Query<ICaptureGraphBuilder2>(c.FilterGraph);
@@ -384,7 +442,7 @@ void TmainForm::BuildRecording(const TChannel& c) {
       builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, source.Get(), nullptr, writer.Get()));
   CheckMediaResult(
       builder->RenderStream(&PIN_CATEGORY_PREVIEW, nullptr, source.Get(), nullptr, video.Get()));
-  c.FilterGraph->Play();
+  if (!c.FilterGraph->Play()) throw EMediaGraphException(L"录像无法开始");
 }
 
 void TmainForm::RebuildChannel(const TChannel& c, TChannelMode mode) {
@@ -392,11 +450,7 @@ void TmainForm::RebuildChannel(const TChannel& c, TChannelMode mode) {
     BuildLive(c);
     return;
   }
-  BuildRecording(c);
-  if (c.Number == 1) {
-    ShowRecordingMark(L"●");
-    recBtn->SetCaption(kStopRecording);
-  }
+  RecordChannel(c);
 }
 
 void TmainForm::StopAllChannels() {
@@ -409,10 +463,13 @@ void TmainForm::StopAllChannels() {
   }
 }
 
-void TmainForm::ShowRecordingMark(const std::wstring& text) {
+void TmainForm::ShowRecordingMark(const std::wstring& text) { ShowPaneText(1, text); }
+
+void TmainForm::ShowPaneText(int channel, const std::wstring& text) {
   if (text.empty()) return;
-  TVMRBitmap mark(VideoWindow1);
-  mark.CreateBlankBitmap(VideoWindow1->Width(), VideoWindow1->Height(), pf24bit, 0xC0C0C0);
+  TVideoWindow* video = channels_[channel - 1].VideoWindow;
+  TVMRBitmap mark(video);
+  mark.CreateBlankBitmap(video->Width(), video->Height(), pf24bit, 0xC0C0C0);
   mark.SetSourceRect(mark.OverlayCanvas().ClipRect());
   mark.SetOverlayOptions(mark.OverlayOptions() | OverlayOption(ooColorKey));
   mark.SetKeyColor(0xC0C0C0);
@@ -446,6 +503,8 @@ void TmainForm::TrayIcon1Click(TComponent*) { TrayIcon1->RestoreMainWindow(); }
 
 void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
   CameraWatch->ForgetAll();
+  unattended_.End(L"停止录像（程序退出）");
+  EventLog::Write(0, L"程序退出");
   optionForm->devEnum.reset();
   // A channel that fails to shut down (a camera that failed to start
   // refuses to stop) is reported, but must not keep the program open or

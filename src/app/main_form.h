@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/housekeeping.h"
+#include "app/unattended_recording.h"
 #include "classlib/form.h"
 #include "classlib/menus.h"
 #include "classlib/std_controls.h"
@@ -101,10 +102,13 @@ public:
 
   void StopAllChannels();
   void ShowRecordingMark(const std::wstring& text);
+  // Red text over the picture of channel 1 to 4 until the pane is rebuilt.
+  void ShowPaneText(int channel, const std::wstring& text);
   void OpenFolder(const std::wstring& folder);
 
   bool AutoStarted() const { return autoStarted_; }
   bool IdleShown() const { return idleShown_; }
+  TUnattendedRecording& Unattended() { return unattended_; }
   // Where the idle watch reads the time.
   TIdleClock IdleClock = SystemIdleClock();
 
@@ -123,17 +127,26 @@ private:
   // Build an inactive channel's graph on the device its capture filter
   // holds and run it; raise on failure.
   void BuildLive(const TChannel& c);
-  void BuildRecording(const TChannel& c);
+  void BuildRecording(const TChannel& c, const std::wstring& fileName);
   // A lost channel back on its device, in the mode it had.
   void RebuildChannel(const TChannel& c, TChannelMode mode);
   // The channel whose pane opened the popup menu, or null.
   const TChannel* PopupChannel() const;
   // Applies the stay-on-top state to the window's position in the z-order.
   void AssertTopmost();
+  // Rebuilds a channel with a device for live monitoring; raises on failure.
+  void MonitorChannel(const TChannel& channel);
+  // Rebuilds an active channel to record into a new file; a failure ends
+  // that channel's recording with an alert.
+  void RecordChannel(const TChannel& channel);
+  // A recording that ended without the user asking: back to monitoring,
+  // with the alert on the pane and in the tray hint.
+  void RecordingInterrupted(int channel, const std::wstring& alert);
 
   std::array<TChannel, 4> channels_{};
   bool autoStarted_ = false;
   bool idleShown_ = false;
+  TUnattendedRecording unattended_{this};
 };
 
 extern TmainForm* mainForm;

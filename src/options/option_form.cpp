@@ -1,5 +1,6 @@
 #include "options/option_form.h"
 
+#include "options/recording_settings.h"
 #include "options/settings.h"
 
 ToptionForm* optionForm = nullptr;
@@ -80,6 +81,30 @@ ToptionForm::ToptionForm(TComponent* owner) : TForm(owner) {
   autoCbx->SetCaption(L"根据鼠标键盘动作自动隐藏窗口");
   autoCbx->SetSkinSection(L"CHECKBOX");
 
+  // Loop recording and the segment length sit right of the idle-watch flag
+  // and the 确定 button, where the dialog had room.
+  loopCbx = new TCheckBox(this);
+  loopCbx->SetName(L"loopCbx");
+  loopCbx->SetParent(this);
+  loopCbx->SetBounds(248, 200, 81, 19);
+  loopCbx->SetCaption(L"循环录像");
+  loopCbx->SetSkinSection(L"CHECKBOX");
+
+  sLabel6 = new TLabel(this);
+  sLabel6->SetName(L"sLabel6");
+  sLabel6->SetParent(this);
+  sLabel6->SetBounds(248, 229, 96, 13);
+  sLabel6->SetTransparent(true);
+  sLabel6->Font().SetColor(clBlack);
+  sLabel6->SetCaption(L"分段时长（分钟）");
+
+  segmentEdit = new TEdit(this);
+  segmentEdit->SetName(L"segmentEdit");
+  segmentEdit->SetParent(this);
+  segmentEdit->SetBounds(348, 225, 45, 21);
+  segmentEdit->SetMaxLength(5);
+  segmentEdit->SetSkinSection(L"EDIT");
+
   sBitBtn2 = new TBitBtn(this);
   sBitBtn2->SetName(L"sBitBtn2");
   sBitBtn2->SetParent(this);
@@ -116,11 +141,20 @@ void ToptionForm::FormCreate(TComponent*) {
   TIniFile settings = OpenSettings();
   DirectoryEdit->SetText(settings.ReadString(kSettingsSection, L"path", appPath));
   autoCbx->SetChecked(settings.ReadBool(kSettingsSection, L"auto", true));
+  loopCbx->SetChecked(settings.ReadBool(kSettingsSection, L"loop", true));
+  const std::wstring segment = settings.ReadString(kSettingsSection, L"segment", L"");
+  segmentEdit->SetText(IsValidSegmentText(segment) ? segment
+                                                   : std::to_wstring(kDefaultSegmentMinutes));
 }
 
 void ToptionForm::sBitBtn2Click(TComponent*) {
   TIniFile settings = OpenSettings();
   settings.WriteString(kSettingsSection, L"path", DirectoryEdit->Text());
   settings.WriteBool(kSettingsSection, L"auto", autoCbx->Checked());
+  settings.WriteBool(kSettingsSection, L"loop", loopCbx->Checked());
+  // What the key would not accept is written as the default it would give.
+  const std::wstring segment = segmentEdit->Text();
+  settings.WriteString(kSettingsSection, L"segment",
+                       IsValidSegmentText(segment) ? segment : std::to_wstring(kDefaultSegmentMinutes));
   SetModalResult(mrOk);
 }

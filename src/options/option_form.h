@@ -1,6 +1,7 @@
 #pragma once
 // The options dialog: which device feeds which channel (fixed by the device
-// count), the storage path and the idle-watch flag.
+// count), the storage path, the idle-watch flag, loop recording and the
+// segment length.
 #include <memory>
 
 #include "classlib/form.h"
@@ -26,6 +27,9 @@ public:
   TGroupBox* sGroupBox3;
   TDirectoryEdit* DirectoryEdit;
   TCheckBox* autoCbx;
+  TCheckBox* loopCbx;
+  TLabel* sLabel6;
+  TEdit* segmentEdit;
   TBitBtn* sBitBtn2;
 
   // The video-input devices. Made by the creation handler, released by the

@@ -22,7 +22,10 @@ void CreateStorageFolders(const std::wstring& root) {
   EnsureDirectory(root + L"\\截屏\\");
 }
 
+std::wstring ChannelFolder(const std::wstring& root, int channel) {
+  return root + Format(L"\\录像\\#%d\\", channel);
+}
+
 void CreateChannelFolders(const std::wstring& root) {
-  for (const wchar_t* channel : {L"\\录像\\#1\\", L"\\录像\\#2\\", L"\\录像\\#3\\", L"\\录像\\#4\\"})
-    EnsureDirectory(root + channel);
+  for (int channel = 1; channel <= 4; ++channel) EnsureDirectory(ChannelFolder(root, channel));
 }

@@ -21,5 +21,7 @@ TIniFile OpenSettings();
 void CreateStorageFolders(const std::wstring& root);
 // The four channel folders "\录像\#1\" to "\录像\#4\", each when missing.
 void CreateChannelFolders(const std::wstring& root);
+// The folder of channel 1 to 4 below `root`, with its trailing separator.
+std::wstring ChannelFolder(const std::wstring& root, int channel);
 // Creates one folder level unless a directory of that name exists.
 void EnsureDirectory(const std::wstring& name);

@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "../media/fake_members.h"
+#include "app/event_log.h"
+#include "app/loop_recording.h"
 #include "app_fixture.h"
 
 namespace {
@@ -182,5 +184,54 @@ TEST_CASE("a close query shuts every channel down whatever one raised; monitorin
   }
   stuck.raiseAt.reset();
   stuck.SetFilterGraph(nullptr);
+  RemoveTree(root);
+}
+
+TEST_CASE("unattended recording on one camera: segments, and endings nobody asked for") {
+  const std::wstring root = MakeTempFolder(L"seg");
+  Cameras cameras(1);
+  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\nsegment=2s\r\n");
+  ProgramWindows windows;
+  TmainForm* form = windows.main();
+  form->Show();
+  form->Timer3Timer(nullptr);  // monitoring starts, and the timer will not start it again
+  REQUIRE(Running(form->FilterGraph1));
+  const std::wstring log = EventLog::FileNameIn(root);
+  auto files = [&] { return ListRecordings(root).size(); };
+
+  SUBCASE("the recording goes on in a new file at every segment length") {
+    form->recBtnClick(nullptr);
+    CHECK(form->recBtn->Caption() == L"停止录像");
+    CHECK(PumpUntil([&] { return files() >= 3; }, std::chrono::seconds(20)));
+    CHECK(Running(form->FilterGraph1));
+    form->recBtnClick(nullptr);
+    CHECK(form->recBtn->Caption() == L"开始录像");
+    const std::wstring text = Utf8ToWide(ReadFileBytes(log));
+    CHECK(text.find(L"#1  分段 ") != std::wstring::npos);
+    CHECK(text.find(L"#1  停止录像 ") != std::wstring::npos);
+  }
+  SUBCASE("the writer's error event ends it with an alert and no box") {
+    form->recBtnClick(nullptr);
+    form->FilterGraph1->HandleGraphEvent(EC_ERRORABORT, HRESULT_FROM_WIN32(ERROR_WRITE_FAULT), 0);
+    CHECK(PumpUntil([&] { return !form->Unattended().Recording(1); }));
+    CHECK(form->Unattended().Alert(1) == L"录像中断：写入错误");
+    CHECK(form->TrayIcon1->Hint() == L"#1 录像中断：写入错误");
+    CHECK(form->recBtn->Caption() == L"开始录像");
+    CHECK(Running(form->FilterGraph1));
+    CHECK(RecordedBoxes().empty());
+    form->playBtnClick(nullptr);
+    CHECK(form->Unattended().Alert(1).empty());
+    CHECK(form->TrayIcon1->Hint().empty());
+  }
+  SUBCASE("a storage folder that cannot hold files: the alert, and one error box for the click") {
+    RemoveTree(root + L"\\录像");
+    WriteFileBytes(root + L"\\录像", "a file where the folder belongs");
+    form->recBtnClick(nullptr);
+    CHECK(form->Unattended().Alert(1) == L"录像中断：无法写入存储文件夹");
+    CHECK(form->recBtn->Caption() == L"开始录像");
+    CHECK(Running(form->FilterGraph1));
+    CHECK(RecordedBoxes().size() == 1);
+  }
+  form->Hide();
   RemoveTree(root);
 }

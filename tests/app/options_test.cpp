@@ -1,6 +1,7 @@
 #include <doctest/doctest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "app_fixture.h"
 #include "classlib/application.h"
@@ -8,7 +9,7 @@
 
 TEST_CASE("options dialog: layout, settings and 确定") {
   const std::wstring root = MakeTempFolder(L"opt");
-  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\nauto=0\r\n");
+  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\nauto=0\r\nloop=0\r\nsegment=abc\r\n");
   ProgramWindows windows;
   ToptionForm* dialog = optionForm;
 
@@ -19,10 +20,26 @@ TEST_CASE("options dialog: layout, settings and 确定") {
   CHECK_FALSE(dialog->autoCbx->Checked());
   CHECK(dialog->autoCbx->Caption() == L"根据鼠标键盘动作自动隐藏窗口");
   for (int channel = 1; channel <= 4; ++channel) CHECK_FALSE(dialog->DeviceBox(channel)->Enabled());
+  CHECK_FALSE(dialog->loopCbx->Checked());
+  CHECK(dialog->segmentEdit->Text() == L"30");  // a bad value shows as the default it gives
+  // The added controls sit in free space, clear of the ones that were there.
+  auto apart = [](const TControl* a, const TControl* b) {
+    return a->Left() >= b->Left() + b->Width() || b->Left() >= a->Left() + a->Width() ||
+           a->Top() >= b->Top() + b->Height() || b->Top() >= a->Top() + a->Height();
+  };
+  const std::vector<const TControl*> added{dialog->loopCbx, dialog->sLabel6, dialog->segmentEdit};
+  for (const TControl* control : added) {
+    CHECK(control->Left() + control->Width() <= dialog->ClientWidth());
+    CHECK(apart(control, dialog->autoCbx));
+    CHECK(apart(control, dialog->sBitBtn2));
+    CHECK(apart(control, dialog->sGroupBox3));
+  }
 
   SUBCASE("确定 writes the path as it stands and the flag, then closes") {
     dialog->DirectoryEdit->SetText(L"");
     dialog->autoCbx->SetChecked(true);
+    dialog->loopCbx->SetChecked(true);
+    dialog->segmentEdit->SetText(L"15");
     TTimer confirm(nullptr);
     confirm.SetInterval(50);
     int tick = 0;
@@ -36,6 +53,8 @@ TEST_CASE("options dialog: layout, settings and 确定") {
     const std::string content = SettingsFile::Content();
     CHECK(content.find("path=\r\n") != std::string::npos);
     CHECK(content.find("auto=1") != std::string::npos);
+    CHECK(content.find("loop=1") != std::string::npos);
+    CHECK(content.find("segment=15") != std::string::npos);
     CHECK(savePath == root);  // the new path waits for the next start
   }
   SUBCASE("every showing is centred on the main window where it is then") {

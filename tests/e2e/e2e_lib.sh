@@ -19,6 +19,7 @@ finish() {
   local rc=$?
   if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null || true; fi
   [ -n "${XVFB_PID:-}" ] && { "$WINESERVER" -k 2>/dev/null || true; stop_xvfb; }
+  [ -n "${DISK:-}" ] && { umount -l "$DISK" 2>/dev/null || true; }
   exit $rc
 }
 trap finish EXIT
@@ -34,6 +35,23 @@ new_app_dir() {
   cp "$BIN/cammon.exe" "$APPDIR/"
   SETTINGS=$APPDIR/cammon.ini
 }
+
+# A small disk of $1 MB for the storage folder, at $DISK, unmounted when
+# the scenario ends; the scenario is skipped where it cannot be mounted.
+mount_small_disk() {
+  mkdir -p "$APPDIR/disk"
+  if ! mount -t tmpfs -o "size=${1}m" tmpfs "$APPDIR/disk" 2>/dev/null; then
+    say "skipped [$SCENARIO]: cannot mount a ${1} MB tmpfs here (needs root)"
+    exit 77
+  fi
+  DISK=$APPDIR/disk
+}
+
+# The Windows name of a Linux path, through Wine's Z: drive.
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# Free kilobytes of the file system holding $1.
+free_kb() { df -Pk "$1" | awk 'NR == 2 { print $4 }'; }
 
 start_program() {
   "$WINE" "$APPDIR/cammon.exe" >"$APPDIR/wine.log" 2>&1 &

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Unattended recording on a 40 MB disk with 8-second segments: four channels
+# record for three minutes; segments rotate, loop recording deletes the
+# oldest and logs each deletion, free space never falls below the floor
+# (4 MB, a tenth of the disk), and every file left is readable.
+. "$(dirname "$0")/../e2e_lib.sh"
+new_app_dir
+mount_small_disk 40
+printf '[comm]\r\npath=%s\r\nsegment=8s\r\nauto=0\r\n' "$(windows_path "$DISK")" >"$SETTINGS"
+cameras register 4
+start_program
+wait_main_window
+wait_live 1 2 3 4
+
+floor_kb=$((40 * 1024 / 10))
+read -r bx by <<<"$(record_button)"
+click "$bx" "$by"
+started=$SECONDS
+least=$(free_kb "$DISK")
+: >"$APPDIR/seen.txt"
+while [ $((SECONDS - started)) -lt 180 ]; do
+  free=$(free_kb "$DISK")
+  [ "$free" -lt "$least" ] && least=$free
+  ls "$DISK/录像/"#?/*.asf >>"$APPDIR/seen.txt" 2>/dev/null || true
+  sleep 0.5
+done
+say "least free space while recording: $least KB (floor $floor_kb KB)"
+click "$bx" "$by"
+sleep 3
+kill -0 "$APP_PID" 2>/dev/null || fail "the program ended while recording"
+
+sort -u "$APPDIR/seen.txt" -o "$APPDIR/seen.txt"
+log=$DISK/录像/记录.log
+[ -s "$log" ] || fail "no event log"
+head -c 3 "$log" | cmp -s - <(printf '\xef\xbb\xbf') || fail "the log does not start with a UTF-8 byte-order mark"
+deleted=0
+while read -r file; do
+  [ -e "$file" ] && continue
+  deleted=$((deleted + 1))
+  grep -qF "循环录像删除 $(basename "$file")（" "$log" || fail "the log does not name the deleted $(basename "$file")"
+done <"$APPDIR/seen.txt"
+[ $deleted -gt 0 ] || fail "loop recording deleted nothing"
+for n in 1 2 3 4; do
+  count=$(grep -c "/#$n/" "$APPDIR/seen.txt")
+  [ "$count" -ge 10 ] || fail "channel $n made only $count segments in 3 minutes"
+done
+holds "$least >= $floor_kb" || fail "free space fell to $least KB, below the $floor_kb KB floor"
+for file in "$DISK/录像/"#?/*.asf; do
+  ffprobe -v error "$file" >/dev/null 2>&1 || fail "ffprobe cannot read $file"
+  ffmpeg -v error -xerror -i "$file" -f null - 2>"$APPDIR/decode.log" ||
+    fail "ffmpeg cannot decode $file: $(head -3 "$APPDIR/decode.log")"
+done
+grep -q "录像中断" "$log" && fail "a recording was interrupted: $(grep 录像中断 "$log" | head -2)"
+
+close_front_window
+wait_exit 30
+[ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
+grep -q "程序退出" "$log" || fail "the log does not record the exit"
+pass "$(wc -l <"$APPDIR/seen.txt") segments, $deleted deleted and logged, least free $least KB"
