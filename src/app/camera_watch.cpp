@@ -1,6 +1,6 @@
 #include "app/camera_watch.h"
 
-#include "app/channel_log.h"
+#include "app/event_log.h"
 #include "classlib/exceptions.h"
 #include "classlib/sysutils.h"
 #include "media/sys_dev_enum.h"
@@ -138,7 +138,7 @@ void TCameraWatch::Lose(const TChannel& channel, TWatched& watched, const std::w
   watched.retryLogged = false;
   watched.nextTry = Clock() + kRetryMs;
   TearDown(channel);
-  LogChannelEvent(channel.Number, L"无信号：" + why);
+  EventLog::Write(channel.Number, L"无信号：" + why);
   channel.VideoWindow->Invalidate();
 }
 
@@ -163,14 +163,14 @@ void TCameraWatch::Reconnect(const TChannel& channel, TWatched& watched) {
   } catch (const Exception& error) {
     TearDown(channel);
     if (!watched.retryLogged)
-      LogChannelEvent(channel.Number, L"摄像头已接回，但无法开启：" + error.Message());
+      EventLog::Write(channel.Number, L"摄像头已接回，但无法开启：" + error.Message());
     watched.retryLogged = true;
     return;
   }
   watched.lost = false;
   watched.frames = -1;
   watched.framesSince = Clock();
-  LogChannelEvent(channel.Number, watched.mode == TChannelMode::Recording ? L"信号恢复，继续录像"
+  EventLog::Write(channel.Number, watched.mode == TChannelMode::Recording ? L"信号恢复，继续录像"
                                                                           : L"信号恢复");
   channel.VideoWindow->Invalidate();
 }

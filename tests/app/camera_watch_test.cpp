@@ -8,7 +8,7 @@
 
 #include "../../tools/testcam/camera_info.h"
 #include "app/camera_watch.h"
-#include "app/channel_log.h"
+#include "app/event_log.h"
 #include "app_fixture.h"
 
 using namespace std::chrono_literals;
@@ -19,7 +19,7 @@ constexpr auto kNoticed = 4500ms;
 constexpr auto kBack = 6s;
 
 bool Logged(const std::wstring& text) {
-  return ReadFileBytes(EventLogFileName()).find(WideToUtf8(text)) != std::string::npos;
+  return ReadFileBytes(EventLog::FileNameIn(savePath)).find(WideToUtf8(text)) != std::string::npos;
 }
 
 // The name of the test camera a channel's capture filter belongs to.
@@ -65,13 +65,13 @@ TEST_CASE("an unplugged camera: 无信号 and a log line, the other channel unto
   CHECK_FALSE(form->FilterGraph2->Active());
   CHECK(Running(form->FilterGraph1));
   CHECK(RecordedBoxes().empty());
-  CHECK(Logged(L"#2 无信号：摄像头已断开"));
+  CHECK(Logged(L"#2  无信号：摄像头已断开"));
 
   SUBCASE("plugged back: live on its own device") {
     REQUIRE(RunTestcam(L"plug 2") == 0);
     CHECK(PumpUntil([&] { return Back(form, 2); }, kBack));
     CHECK(CameraName(form->Channel(2)) == L"Test Camera 2");
-    CHECK(Logged(L"#2 信号恢复"));
+    CHECK(Logged(L"#2  信号恢复"));
   }
   SUBCASE("停止 on the lost pane ends the attempts") {
     form->PopupMenu->SetPopupComponent(form->VideoWindow2);
@@ -87,7 +87,7 @@ TEST_CASE("an unplugged camera: 无信号 and a log line, the other channel unto
     REQUIRE(RunTestcam(L"plug 2") == 0);
     REQUIRE(RunTestcam(L"busy 2") == 0);
     // Plugged, refused, and the graph given back each time.
-    REQUIRE(PumpUntil([&] { return Logged(L"#2 摄像头已接回，但无法开启"); }, kBack));
+    REQUIRE(PumpUntil([&] { return Logged(L"#2  摄像头已接回，但无法开启"); }, kBack));
     CHECK(form->CameraWatch->Lost(2));
     CHECK_FALSE(form->FilterGraph2->Active());
     CHECK(RecordedBoxes().empty());
@@ -128,14 +128,14 @@ TEST_CASE("a camera that goes silent counts as lost; a recording channel records
   REQUIRE(camera->Stop() == S_OK);
   camera.Reset();
   REQUIRE(PumpUntil([&] { return form->CameraWatch->Lost(1); }, kNoticed));
-  CHECK(Logged(L"#1 无信号：3 秒没有画面"));
+  CHECK(Logged(L"#1  无信号：3 秒没有画面"));
   CHECK(form->recBtn->Caption() == L"停止录像");
 
   // The device never left, so the next attempt brings the channel back recording.
   REQUIRE(PumpUntil([&] { return Back(form, 1); }, kBack));
   CHECK(Recordings(root, 1) == 2);
   CHECK(form->ASFWriter1->FilterGraph() == form->FilterGraph1);
-  CHECK(Logged(L"#1 信号恢复，继续录像"));
+  CHECK(Logged(L"#1  信号恢复，继续录像"));
 
   form->recBtnClick(form->recBtn);  // 停止录像
   PumpFor(2500ms);

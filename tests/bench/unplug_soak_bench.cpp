@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   const int result = Soak(cycles);
   if (SUCCEEDED(com)) CoUninitialize();
   bench::RunOnHost(storage, "rm -rf '" + bench::HostPath(storage) + "'/*/", 120000);
-  for (const wchar_t* file : {L"\\host.sh", L"\\host.out", L"\\host.status", L"\\事件日志.txt"})
+  for (const wchar_t* file : {L"\\host.sh", L"\\host.out", L"\\host.status"})
     DeleteFileW((storage + file).c_str());
   RemoveDirectoryW(storage.c_str());
   DeleteFileW(settings.c_str());

@@ -17,7 +17,7 @@ pane_no_signal() {
   holds "$white > 20"
 }
 
-logged() { grep -q "$1" "$APPDIR/事件日志.txt" 2>/dev/null; }
+logged() { grep -q "$1" "$APPDIR/录像/记录.log" 2>/dev/null; }
 
 # The program notes the moment in its log; the screenshots that confirm the
 # pane take seconds of their own on a busy machine, so the time is judged
@@ -25,7 +25,7 @@ logged() { grep -q "$1" "$APPDIR/事件日志.txt" 2>/dev/null; }
 # (testcam's return, in whole seconds).
 noted_within_4s() {
   local line at
-  line=$(grep "$1" "$APPDIR/事件日志.txt" 2>/dev/null | tail -1 | sed 's/^\xEF\xBB\xBF//')
+  line=$(grep "$1" "$APPDIR/录像/记录.log" 2>/dev/null | tail -1 | sed 's/^\xEF\xBB\xBF//')
   [ -n "$line" ] || return 1
   at=$(date -d "$(cut -c1-19 <<<"$line")" +%s)
   say "  \"$1\" noted $((at - $2)) s after testcam returned"
@@ -46,8 +46,8 @@ sleep 4
 
 cameras unplug 2
 unplugged=$(date +%s)
-wait_until 5 "the loss is not logged" logged "#2 无信号"
-noted_within_4s "#2 无信号" "$unplugged"
+wait_until 5 "the loss is not logged" logged "#2  无信号"
+noted_within_4s "#2  无信号" "$unplugged"
 wait_until 20 "pane 2 shows no 无信号 after the unplug" pane_no_signal 2
 cp "$APPDIR/no_signal_now.png" "$APPDIR/no_signal.png"
 wait_live 1 3 4
@@ -56,8 +56,8 @@ sleep 2
 
 cameras plug 2
 plugged=$(date +%s)
-wait_until 5 "the return is not logged" logged "#2 信号恢复，继续录像"
-noted_within_4s "#2 信号恢复，继续录像" "$plugged"
+wait_until 5 "the return is not logged" logged "#2  信号恢复，继续录像"
+noted_within_4s "#2  信号恢复，继续录像" "$plugged"
 wait_live 2
 screenshot "$APPDIR/recovered.png"
 sleep 3
@@ -84,11 +84,11 @@ LIVE_TIMEOUT=40 wait_live 1 2 3 4  # four graphs rebuilt at once: slow on a load
 cameras unplug 2
 unplugged=$(date +%s)
 wait_until 20 "pane 2 shows no 无信号 while monitoring" pane_no_signal 2
-noted_within_4s "#2 无信号" "$unplugged"
+noted_within_4s "#2  无信号" "$unplugged"
 cameras plug 2
 plugged=$(date +%s)
 wait_live 2
-noted_within_4s "#2 信号恢复" "$plugged"
+noted_within_4s "#2  信号恢复" "$plugged"
 [ "$(ls "$APPDIR/录像/#2/" | wc -l)" = 2 ] || fail "monitoring alone made a recording in #2"
 
 close_front_window
