@@ -120,14 +120,10 @@ int Usage() {
                "       probe press CAPTION BUTTON        clicks a dialog's button by its text\n"
                "       probe child CAPTION TEXT          screen rect of a child window by its text\n"
                "       probe minimize CAPTION            what the window's minimise box does\n"
-               "       probe endsession CAPTION          a session end that another program cancels
-"
-               "       probe tray                        screen rect of the taskbar's notification area
-"
-               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu
-"
-               "       probe version FILE                the version resource, a NAME=VALUE a line
-");
+               "       probe endsession CAPTION          a session end that another program cancels\n"
+               "       probe tray                        screen rect of the taskbar's notification area\n"
+               "       probe menu [TIMEOUT_MS]           screen rect of the open popup menu\n"
+               "       probe version FILE                the version resource, a NAME=VALUE a line\n");
   return 2;
 }
 
