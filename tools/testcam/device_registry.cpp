@@ -5,7 +5,7 @@
 
 #include "testcam_ids.h"
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace testcam {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "media_type.h"
+#include "video_format.h"
 
 namespace testcam {
 

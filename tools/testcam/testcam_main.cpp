@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "device_registry.h"
-#include "media_type.h"
+#include "video_format.h"
 #include "testcam_ids.h"
 
 using namespace testcam;

@@ -43,7 +43,7 @@ void AsfWritingSession::Deliver(size_t input, const uint8_t* data, size_t size,
                                 bool hasStop) {
   if (input >= settings_.inputs.size() || !data || size == 0) return;
   const AsfInput& in = settings_.inputs[input];
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   ++counters_.delivered;
   if (stopping_ || failed_) return;
   if (in.encode && size < in.raw.frameSize) {
@@ -72,7 +72,7 @@ void AsfWritingSession::Deliver(size_t input, const uint8_t* data, size_t size,
 }
 
 void AsfWritingSession::EndOfStream() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   if (stopping_) return;
   Item item;
   item.end = true;
@@ -81,19 +81,19 @@ void AsfWritingSession::EndOfStream() {
 }
 
 void AsfWritingSession::Run() {
-  std::unique_lock<std::mutex> guard(lock_);
+  std::unique_lock lock(lock_);
   for (;;) {
-    wake_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
+    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) break;  // stopping and drained
     Item item = std::move(queue_.front());
     queue_.pop_front();
-    guard.unlock();
+    lock.unlock();
     if (item.end) {
       if (events_) events_(EC_COMPLETE, S_OK);
     } else {
       Write(item);
     }
-    guard.lock();
+    lock.lock();
     if (!item.end) spare_.push_back(std::move(item.data));
   }
 }
@@ -102,7 +102,7 @@ void AsfWritingSession::Write(Item& item) {
   const std::vector<uint8_t>* payload = &item.data;
   if (MjpegEncoder* encoder = encoders_[item.input].get()) {
     if (!encoder->Encode(item.data.data(), item.data.size(), jpeg_)) {
-      std::lock_guard<std::mutex> guard(lock_);
+      std::lock_guard lock(lock_);
       ++counters_.rejected;
       return;
     }
@@ -112,7 +112,7 @@ void AsfWritingSession::Write(Item& item) {
                                       payload->size(), item.timeMs, item.durationMs, true);
   bool reportFailure = false;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (ok) {
       ++counters_.written;
     } else if (muxer_->Failed() && !failed_) {
@@ -128,7 +128,7 @@ void AsfWritingSession::Write(Item& item) {
 
 void AsfWritingSession::Finish() {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (finished_) return;
     finished_ = true;
     stopping_ = true;
@@ -142,12 +142,12 @@ void AsfWritingSession::Finish() {
 }
 
 AsfWritingSession::Counters AsfWritingSession::Stats() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return counters_;
 }
 
 bool AsfWritingSession::Failed() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return failed_;
 }
 
