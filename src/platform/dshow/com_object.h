@@ -100,7 +100,7 @@ public:
   // Creates the object; empty when memory runs out.
   template <class... Args>
   static ComPtr<Derived> Make(Args&&... args) {
-    return Adopt(new (std::nothrow) Derived(std::forward<Args>(args)...));
+    return dshow::Adopt(new (std::nothrow) Derived(std::forward<Args>(args)...));
   }
 
   // Creates the object and hands out its `iid` interface (class factories,
