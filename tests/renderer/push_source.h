@@ -76,12 +76,7 @@ public:
     *direction = PINDIR_OUTPUT;
     return S_OK;
   }
-  STDMETHODIMP QueryId(LPWSTR* id) override {
-    *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof L"Out"));
-    if (!*id) return E_OUTOFMEMORY;
-    wcscpy(*id, L"Out");
-    return S_OK;
-  }
+  STDMETHODIMP QueryId(LPWSTR* id) override { return dshow::CopyToComString(L"Out", id); }
   STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE*) override { return S_FALSE; }
   STDMETHODIMP EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
   STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
@@ -272,7 +267,7 @@ inline STDMETHODIMP_(ULONG) PushSourcePin::Release() { return filter_.Release();
 
 inline STDMETHODIMP PushSourcePin::QueryPinInfo(PIN_INFO* info) {
   info->dir = PINDIR_OUTPUT;
-  wcscpy(info->achName, L"Out");
+  lstrcpynW(info->achName, L"Out", MAX_PIN_NAME);
   ComPtr<IBaseFilter> filter(&filter_);
   info->pFilter = filter.Detach();
   return S_OK;
