@@ -59,7 +59,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     create = &testcam::CameraPage::Create;
   else
     return CLASS_E_CLASSNOTAVAILABLE;
-  return testcam::ClassFactory::CreateInstance(iid, object, create);
+  // IClassFactory's own CreateInstance hides the kit's here.
+  const dshow::ComPtr<testcam::ClassFactory> factory = testcam::ClassFactory::Make(create);
+  if (!factory) return E_OUTOFMEMORY;
+  return factory->QueryInterface(iid, object);
 }
 
 STDAPI DllCanUnloadNow() { return dshow::LiveObjects() == 0 ? S_OK : S_FALSE; }
