@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "platform/media_platform.h"
 #include "platform/mixing_renderer/renderer_window.h"
 
 namespace platform {
