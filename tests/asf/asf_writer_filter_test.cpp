@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 
 #include "asf_test_support.h"
@@ -10,6 +13,7 @@
 #include "platform/asf_writer/asf_writer_input_pin.h"
 #include "platform/asf_writer/asf_writing_session.h"
 #include "platform/asf_writer/h264_encoder.h"
+#include "platform/dshow/com_object.h"
 #include "platform/network_sink/network_sink.h"
 #include "platform/platform_factory.h"
 #include "platform/wm_interfaces.h"
@@ -401,5 +405,63 @@ TEST_CASE("a picture the encoder refuses fails the recording with its own messag
     (void)filter->Stop();
   }
   CHECK(platform::ErrorText(platform::E_H264_PICTURE_REFUSED).find(L"4096") != std::wstring::npos);
+  RemoveTree(folder);
+}
+
+namespace {
+
+// A graph that only takes events; on the end of a recording it asks the
+// filter for its state from another thread, as a graph's own thread may.
+class EventProbeGraph final : public dshow::ComObject<EventProbeGraph, IFilterGraph, IMediaEventSink> {
+public:
+  explicit EventProbeGraph(IBaseFilter* filter) : filter_(filter) {}
+  bool Completed() const { return completed_; }
+  bool FilterAnswered() const { return answered_; }
+
+  STDMETHODIMP Notify(long code, LONG_PTR, LONG_PTR) override {
+    if (code != EC_COMPLETE) return S_OK;
+    auto answer = std::async(std::launch::async, [this] {
+      FILTER_STATE state;
+      return filter_->GetState(0, &state);
+    });
+    answered_ = answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    completed_ = true;
+    return S_OK;
+  }
+  STDMETHODIMP AddFilter(IBaseFilter*, LPCWSTR) override { return E_NOTIMPL; }
+  STDMETHODIMP RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
+  STDMETHODIMP FindFilterByName(LPCWSTR, IBaseFilter**) override { return E_NOTIMPL; }
+  STDMETHODIMP ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  STDMETHODIMP Reconnect(IPin*) override { return E_NOTIMPL; }
+  STDMETHODIMP Disconnect(IPin*) override { return E_NOTIMPL; }
+  STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
+
+private:
+  IBaseFilter* filter_;
+  std::atomic<bool> completed_{false};
+  std::atomic<bool> answered_{false};
+};
+
+}  // namespace
+
+TEST_CASE("the end of a recording reaches the graph while the filter still answers") {
+  const std::wstring folder = MakeTempFolder(L"asfe");
+  ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, folder + L"\\events.asf");
+  const ComPtr<EventProbeGraph> graph = EventProbeGraph::Make(filter.Get());
+  REQUIRE(filter->JoinFilterGraph(graph.Get(), L"writer") == S_OK);
+  ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, 160, 120, 24);
+  REQUIRE(filter->Run(0) == S_OK);
+  SampleSource samples(160 * 120 * 3, 2);
+  const std::vector<uint8_t> frame = TestFrameRGB24(160, 120, 0);
+  CHECK(input->Receive(samples.Make(frame.data(), frame.size(), 0, 400000).Get()) == S_OK);
+  ComPtr<IPin> pin;
+  REQUIRE(SUCCEEDED(input.As(&pin)));
+  CHECK(pin->EndOfStream() == S_OK);
+  REQUIRE(PumpUntil([&] { return graph->Completed(); }));
+  CHECK(graph->FilterAnswered());
+  CHECK(filter->Stop() == S_OK);
+  CHECK(filter->JoinFilterGraph(nullptr, nullptr) == S_OK);
+  filter.Reset();
   RemoveTree(folder);
 }

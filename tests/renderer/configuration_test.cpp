@@ -1,6 +1,7 @@
 #include <doctest/doctest.h>
 
 #include "platform/mixing_renderer/video_format.h"
+#include "platform/dshow/media_type.h"
 #include "renderer_support.h"
 
 using namespace renderer_test;
@@ -69,7 +70,7 @@ TEST_CASE("the input pin accepts RGB24, RGB32 and YUY2 video and refuses the res
     REQUIRE(pin->ConnectionMediaType(&type) == S_OK);
     CHECK(IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB32));
     CHECK(reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader.biWidth == 320);
-    platform::FreeMediaTypeContents(type);
+    dshow::MediaType::FreeContents(type);
     ComPtr<PushSource> second = PushSource::Create(Frames(MEDIASUBTYPE_RGB32));
     CHECK(testing_source::ConnectToRenderer(*second.Get(), renderer.Get()) == VFW_E_ALREADY_CONNECTED);
     CHECK(pin->Disconnect() == S_OK);

@@ -16,7 +16,9 @@
 #include <optional>
 #include <thread>
 
-#include "platform/dshow/pin_enumerator.h"
+#include "platform/dshow/com_object.h"
+#include "platform/dshow/filter_base.h"
+#include "platform/dshow/media_type.h"
 #include "platform/mixing_renderer/video_format.h"
 
 namespace testing_source {
@@ -49,21 +51,14 @@ class PushSourcePin final : public IPin {
 public:
   explicit PushSourcePin(PushSource& filter) : filter_(filter) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid != __uuidof(IUnknown) && iid != __uuidof(IPin)) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IPin*>(this);
-    AddRef();
-    return S_OK;
+    return dshow::QueryInterfaceTable<IPin>(this, iid, object);
   }
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
   STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
   STDMETHODIMP Disconnect() override {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     if (!connected_) return S_FALSE;
     connected_.Reset();
     input_.Reset();
@@ -71,7 +66,7 @@ public:
     return S_OK;
   }
   STDMETHODIMP ConnectedTo(IPin** pin) override {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     *pin = nullptr;
     return connected_ ? connected_.CopyTo(pin) : VFW_E_NOT_CONNECTED;
   }
@@ -81,12 +76,7 @@ public:
     *direction = PINDIR_OUTPUT;
     return S_OK;
   }
-  STDMETHODIMP QueryId(LPWSTR* id) override {
-    *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof L"Out"));
-    if (!*id) return E_OUTOFMEMORY;
-    wcscpy(*id, L"Out");
-    return S_OK;
-  }
+  STDMETHODIMP QueryId(LPWSTR* id) override { return dshow::CopyToComString(L"Out", id); }
   STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE*) override { return S_FALSE; }
   STDMETHODIMP EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
   STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
@@ -96,55 +86,31 @@ public:
   STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
   ComPtr<IMemAllocator> Allocator() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     return allocator_;
   }
   ComPtr<IMemInputPin> Input() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     return input_;
   }
 
 private:
   PushSource& filter_;
-  std::mutex mutex_;
+  std::mutex lock_;
   ComPtr<IPin> connected_;
   ComPtr<IMemInputPin> input_;
   ComPtr<IMemAllocator> allocator_;
 };
 
-class PushSource final : public IBaseFilter {
+class PushSource final : public dshow::ComObject<PushSource, dshow::FilterBase> {
 public:
-  static ComPtr<PushSource> Create(const PushSourceOptions& options) {
-    ComPtr<PushSource> source;
-    // Adopts the first reference (MinGW's ComPtr::Attach would add one).
-    *source.GetAddressOf() = new PushSource(options);
-    return source;
-  }
+  explicit PushSource(const PushSourceOptions& options) : ComObject(GUID_NULL), options_(options), pin_(*this) {}
+  ~PushSource() { Stop(); }
+  static ComPtr<PushSource> Create(const PushSourceOptions& options) { return Make(options); }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IPersist) || iid == __uuidof(IMediaFilter) ||
-        iid == __uuidof(IBaseFilter)) {
-      *object = static_cast<IBaseFilter*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP GetClassID(CLSID* clsid) override {
-    *clsid = GUID_NULL;
-    return S_OK;
-  }
   STDMETHODIMP Stop() override {
     {
-      std::lock_guard lock(mutex_);
+      std::lock_guard lock(stateLock_);
       state_ = State_Stopped;
       changed_.notify_all();
     }
@@ -153,7 +119,7 @@ public:
     return S_OK;
   }
   STDMETHODIMP Pause() override {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     if (state_ == State_Stopped) {
       if (ComPtr<IMemAllocator> allocator = pin_.Allocator()) {
         const HRESULT committed = allocator->Commit();
@@ -172,38 +138,17 @@ public:
       const HRESULT paused = Pause();
       if (FAILED(paused)) return paused;
     }
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     start_ = start;
     state_ = State_Running;
     changed_.notify_all();
     return S_OK;
   }
   STDMETHODIMP GetState(DWORD, FILTER_STATE* state) override {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     *state = state_;
     return state_ == State_Paused ? VFW_S_CANT_CUE : S_OK;  // live: nothing is delivered while paused
   }
-  STDMETHODIMP SetSyncSource(IReferenceClock* clock) override {
-    std::lock_guard lock(mutex_);
-    clock_ = clock;
-    return S_OK;
-  }
-  STDMETHODIMP GetSyncSource(IReferenceClock** clock) override {
-    std::lock_guard lock(mutex_);
-    *clock = nullptr;
-    return clock_ ? clock_.CopyTo(clock) : S_OK;
-  }
-  STDMETHODIMP EnumPins(IEnumPins** pins) override {
-    return platform::PinEnumerator::Create({ComPtr<IPin>(&pin_)}, pins);
-  }
-  STDMETHODIMP FindPin(LPCWSTR, IPin**) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override {
-    std::memset(info, 0, sizeof *info);
-    wcscpy(info->achName, L"Push source");
-    return S_OK;
-  }
-  STDMETHODIMP JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return S_OK; }
-  STDMETHODIMP QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
   IPin* Output() { return &pin_; }
   const PushSourceOptions& Options() const { return options_; }
@@ -240,8 +185,7 @@ public:
   long FrameBytes() const { return static_cast<long>(Stride()) * options_.height; }
 
 private:
-  explicit PushSource(const PushSourceOptions& options) : options_(options), pin_(*this) {}
-  ~PushSource() { Stop(); }
+  std::vector<ComPtr<IPin>> Pins() override { return {ComPtr<IPin>(&pin_)}; }
 
   static BYTE Luma(int r, int g, int b) { return static_cast<BYTE>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16); }
   static BYTE ChromaU(int r, int g, int b) { return static_cast<BYTE>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128); }
@@ -283,7 +227,7 @@ private:
       ComPtr<IReferenceClock> clock;
       REFERENCE_TIME start = 0;
       {
-        std::unique_lock lock(mutex_);
+        std::unique_lock lock(stateLock_);
         changed_.wait(lock, [&] { return state_ != State_Paused; });
         if (state_ == State_Stopped) return;
         if (changed_.wait_until(lock, next, [&] { return state_ == State_Stopped; })) return;
@@ -309,14 +253,10 @@ private:
     }
   }
 
-  std::atomic<ULONG> references_{1};
   PushSourceOptions options_;
   PushSourcePin pin_;
-  std::mutex mutex_;
   std::condition_variable changed_;
-  FILTER_STATE state_ = State_Stopped;
   REFERENCE_TIME start_ = 0;
-  ComPtr<IReferenceClock> clock_;
   std::thread thread_;
   std::atomic<int> delivered_{0};
   std::atomic<int> accepted_{0};
@@ -327,7 +267,7 @@ inline STDMETHODIMP_(ULONG) PushSourcePin::Release() { return filter_.Release();
 
 inline STDMETHODIMP PushSourcePin::QueryPinInfo(PIN_INFO* info) {
   info->dir = PINDIR_OUTPUT;
-  wcscpy(info->achName, L"Out");
+  lstrcpynW(info->achName, L"Out", MAX_PIN_NAME);
   ComPtr<IBaseFilter> filter(&filter_);
   info->pFilter = filter.Detach();
   return S_OK;
@@ -337,7 +277,7 @@ inline STDMETHODIMP PushSourcePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   AM_MEDIA_TYPE own;
   VIDEOINFOHEADER format;
   filter_.FillMediaType(own, format);
-  return platform::CopyMediaType(own, type);
+  return dshow::MediaType::Copy(own, type);
 }
 
 inline STDMETHODIMP PushSourcePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*) {
@@ -359,7 +299,7 @@ inline STDMETHODIMP PushSourcePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE
     (void)receivePin->Disconnect();  // undoing a half-made connection
     return hr;
   }
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   connected_ = receivePin;
   input_ = input;
   allocator_ = allocator;

@@ -1,14 +1,11 @@
 #include "camera_filter.h"
 
-#include "platform/dshow/pin_enumerator.h"
-
 #include <cstring>
 #include <cwchar>
 
-#include "enumerators.h"
 #include "testcam_ids.h"
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace testcam {
 
@@ -36,65 +33,25 @@ LONG ReadNumber(IPropertyBag* bag, const wchar_t* name, LONG fallback) {
 }  // namespace
 
 HRESULT CameraFilter::Create(REFIID iid, void** object) {
-  ComPtr<IBaseFilter> filter(new CameraFilter);
-  return filter->QueryInterface(iid, object);
+  return CreateInstance(iid, object);
 }
 
 CameraFilter::CameraFilter()
-    : capture_(std::make_unique<CameraPin>(*this, PIN_CATEGORY_CAPTURE, L"Capture")),
+    : ComObject(CLSID_TestCamera),
+      capture_(std::make_unique<CameraPin>(*this, PIN_CATEGORY_CAPTURE, L"Capture")),
       preview_(std::make_unique<CameraPin>(*this, PIN_CATEGORY_PREVIEW, L"Preview")) {}
 
 // The pins' threads end before the pins go: a graph may let go of a filter
 // it never stopped.
 CameraFilter::~CameraFilter() { StopPins(); }
 
-STDMETHODIMP CameraFilter::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPersist) ||
-      IsEqualIID(iid, IID_IMediaFilter) || IsEqualIID(iid, IID_IBaseFilter))
-    *object = static_cast<IBaseFilter*>(this);
-  else if (IsEqualIID(iid, IID_IAMFilterMiscFlags))
-    *object = static_cast<IAMFilterMiscFlags*>(this);
-  else if (IsEqualIID(iid, IID_IPersistPropertyBag))
-    *object = static_cast<IPersistPropertyBag*>(this);
-  else if (IsEqualIID(iid, IID_ISpecifyPropertyPages))
-    *object = static_cast<ISpecifyPropertyPages*>(this);
-  else if (IsEqualIID(iid, IID_ITestCameraInfo))
-    *object = static_cast<ITestCameraInfo*>(this);
-  else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CameraFilter::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) CameraFilter::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
-STDMETHODIMP CameraFilter::GetClassID(CLSID* clsid) {
-  if (!clsid) return E_POINTER;
-  *clsid = CLSID_TestCamera;
-  return S_OK;
-}
-
-bool CameraFilter::IsStopped() {
-  std::lock_guard<std::mutex> hold(dataLock_);
-  return state_ == State_Stopped;
-}
-
 std::wstring CameraFilter::DeviceName() {
-  std::lock_guard<std::mutex> hold(dataLock_);
+  std::lock_guard lock(stateLock_);
   return deviceName_;
 }
 
 Scene CameraFilter::DeviceScene() {
-  std::lock_guard<std::mutex> hold(dataLock_);
+  std::lock_guard lock(stateLock_);
   return scene_;
 }
 
@@ -109,23 +66,19 @@ HRESULT CameraFilter::CheckNotBusy() const {
 }
 
 void CameraFilter::DeviceLost() {
-  ComPtr<IFilterGraph> graph;
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     unplugged_ = true;
-    graph = graph_;
   }
-  ComPtr<IMediaEventSink> sink;
   // Param2 0: the device was removed (1 would say it is back).
-  if (graph && SUCCEEDED(graph.As(&sink)))
-    (void)sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
+  NotifyEvent(EC_DEVICE_LOST, EventSender(), 0);
 }
 
 HRESULT CameraFilter::StartPins() {
   HRESULT hr = CheckNotBusy();
   bool unplugged;
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     unplugged = unplugged_;
   }
   if (SUCCEEDED(hr) && (unplugged || (device_ != 0 && IsUnplugged(device_))))
@@ -149,9 +102,9 @@ void CameraFilter::WakePins() {
 }
 
 STDMETHODIMP CameraFilter::Stop() {
-  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  std::lock_guard change(changeLock_);
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     if (state_ == State_Stopped) return S_OK;
     state_ = State_Stopped;
   }
@@ -160,13 +113,13 @@ STDMETHODIMP CameraFilter::Stop() {
 }
 
 STDMETHODIMP CameraFilter::Pause() {
-  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  std::lock_guard change(changeLock_);
   if (IsStopped()) {
     const HRESULT hr = StartPins();
     if (FAILED(hr)) return hr;
   }
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     state_ = State_Paused;
   }
   WakePins();
@@ -174,13 +127,13 @@ STDMETHODIMP CameraFilter::Pause() {
 }
 
 STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
-  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  std::lock_guard change(changeLock_);
   if (IsStopped()) {
     const HRESULT hr = StartPins();
     if (FAILED(hr)) return hr;
   }
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     state_ = State_Running;
     start_ = start;
     LARGE_INTEGER counter;
@@ -193,24 +146,9 @@ STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
 
 STDMETHODIMP CameraFilter::GetState(DWORD, FILTER_STATE* state) {
   if (!state) return E_POINTER;
-  std::lock_guard<std::mutex> hold(dataLock_);
+  std::lock_guard lock(stateLock_);
   *state = state_;
-  // A live source has nothing to cue while paused.
   return state_ == State_Paused ? VFW_S_CANT_CUE : S_OK;
-}
-
-STDMETHODIMP CameraFilter::SetSyncSource(IReferenceClock* clock) {
-  std::lock_guard<std::mutex> hold(dataLock_);
-  clock_ = clock;
-  return S_OK;
-}
-
-STDMETHODIMP CameraFilter::GetSyncSource(IReferenceClock** clock) {
-  if (!clock) return E_POINTER;
-  std::lock_guard<std::mutex> hold(dataLock_);
-  ComPtr<IReferenceClock> copy = clock_;
-  *clock = copy.Detach();
-  return S_OK;
 }
 
 CameraFilter::StreamTime CameraFilter::Now() {
@@ -219,7 +157,7 @@ CameraFilter::StreamTime CameraFilter::Now() {
   LONGLONG runCounter;
   StreamTime time;
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     time.running = state_ == State_Running && !unplugged_;
     clock = clock_;
     start = start_;
@@ -239,39 +177,12 @@ CameraFilter::StreamTime CameraFilter::Now() {
   return time;
 }
 
-STDMETHODIMP CameraFilter::EnumPins(IEnumPins** pins) {
-  if (!pins) return E_POINTER;
-  std::vector<ComPtr<IPin>> list{capture_.get(), preview_.get()};
-  return platform::PinEnumerator::Create(std::move(list), pins);
-}
-
-STDMETHODIMP CameraFilter::FindPin(LPCWSTR id, IPin** pin) {
-  if (!id || !pin) return E_POINTER;
-  ComPtr<IPin> found;
-  for (CameraPin* candidate : {capture_.get(), preview_.get()})
-    if (candidate->Name() == id) found = candidate;
-  *pin = found.Detach();
-  return *pin ? S_OK : VFW_E_NOT_FOUND;
-}
-
-STDMETHODIMP CameraFilter::QueryFilterInfo(FILTER_INFO* info) {
-  if (!info) return E_POINTER;
-  std::lock_guard<std::mutex> hold(dataLock_);
-  lstrcpynW(info->achName, graphName_.c_str(), MAX_FILTER_NAME);
-  ComPtr<IFilterGraph> graph(graph_);
-  info->pGraph = graph.Detach();
-  return S_OK;
-}
+std::vector<ComPtr<IPin>> CameraFilter::Pins() { return {capture_.get(), preview_.get()}; }
 
 STDMETHODIMP CameraFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-  std::lock_guard<std::recursive_mutex> state(stateLock_);
-  std::lock_guard<std::mutex> hold(dataLock_);
-  graph_ = graph;
-  graphName_ = name ? name : L"";
-  return S_OK;
+  std::lock_guard change(changeLock_);
+  return FilterBase::JoinFilterGraph(graph, name);
 }
-
-STDMETHODIMP CameraFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
 
 STDMETHODIMP_(ULONG) CameraFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
@@ -279,7 +190,7 @@ STDMETHODIMP CameraFilter::InitNew() { return S_OK; }
 
 STDMETHODIMP CameraFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (!bag) return E_POINTER;
-  std::lock_guard<std::recursive_mutex> state(stateLock_);
+  std::lock_guard change(changeLock_);
   if (!IsStopped()) return VFW_E_NOT_STOPPED;
   const std::wstring name = ReadText(bag, L"FriendlyName");
   const int device = DeviceFromPath(ReadText(bag, kDevicePathValue));
@@ -288,12 +199,12 @@ STDMETHODIMP CameraFilter::Load(IPropertyBag* bag, IErrorLog*) {
   format.height = ReadNumber(bag, kHeightValue, kDefaultHeight);
   const LONG rate = ReadNumber(bag, kFrameRateValue, kDefaultFrameRate);
   format.frameDuration = rate > 0 ? 10000000 / rate : 0;
-  if (!ParseVideoType(MakeVideoType(format).get(), &format)) return E_INVALIDARG;
+  if (!ParseVideoType(MakeVideoType(format).Get(), &format)) return E_INVALIDARG;
   const Scene scene = ReadNumber(bag, kSceneValue, 0) == static_cast<LONG>(Scene::Street)
                           ? Scene::Street
                           : Scene::Bars;
   {
-    std::lock_guard<std::mutex> hold(dataLock_);
+    std::lock_guard lock(stateLock_);
     if (!name.empty()) deviceName_ = name;
     scene_ = scene;
     device_ = device;

@@ -8,9 +8,7 @@
 #include <windows.h>
 #include <dshow.h>
 #include <ocidl.h>
-#include <wrl/client.h>
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,38 +16,28 @@
 #include "camera_info.h"
 #include "camera_pin.h"
 #include "dll_module.h"
+#include "platform/dshow/com_object.h"
+#include "platform/dshow/filter_base.h"
 #include "unplug.h"
 
 namespace testcam {
 
-class CameraFilter final : public IBaseFilter,
-                     public IAMFilterMiscFlags,
-                     public IPersistPropertyBag,
-                     public ISpecifyPropertyPages,
-                     public ITestCameraInfo {
-  // IUnknown, IPersist, IMediaFilter, IBaseFilter, IAMFilterMiscFlags,
-  // IPersistPropertyBag, ISpecifyPropertyPages, ITestCameraInfo
+class CameraFilter final
+    : public dshow::ComObject<CameraFilter, dshow::FilterBase, IAMFilterMiscFlags,
+                              IPersistPropertyBag, ISpecifyPropertyPages, ITestCameraInfo> {
 public:
   static HRESULT Create(REFIID iid, void** object);
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-
-  STDMETHODIMP GetClassID(CLSID* clsid) override;
+  CameraFilter();
+  ~CameraFilter();
 
   STDMETHODIMP Stop() override;
   STDMETHODIMP Pause() override;
   STDMETHODIMP Run(REFERENCE_TIME start) override;
+  // A live source has nothing to cue while paused.
   STDMETHODIMP GetState(DWORD timeout, FILTER_STATE* state) override;
-  STDMETHODIMP SetSyncSource(IReferenceClock* clock) override;
-  STDMETHODIMP GetSyncSource(IReferenceClock** clock) override;
-
-  STDMETHODIMP EnumPins(IEnumPins** pins) override;
-  STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override;
-  STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
   STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-  STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
+  // IPersistPropertyBag's IPersist as well as the filter's.
+  STDMETHODIMP GetClassID(CLSID* clsid) override { return FilterBase::GetClassID(clsid); }
 
   STDMETHODIMP_(ULONG) GetMiscFlags() override;
 
@@ -64,10 +52,9 @@ public:
   // For the pins.
   // Serialises state and connection changes; recursive because a peer calls
   // back into the pin while it connects.
-  std::recursive_mutex& StateLock() { return stateLock_; }
+  std::recursive_mutex& ChangeLock() { return changeLock_; }
   // Short sections only; never held while calling out or joining a thread.
-  std::mutex& DataLock() { return dataLock_; }
-  bool IsStopped();
+  std::mutex& StateLock() { return stateLock_; }
   std::wstring DeviceName();
   Scene DeviceScene();
 
@@ -80,8 +67,7 @@ public:
   StreamTime Now();
 
 private:
-  CameraFilter();
-  ~CameraFilter();
+  std::vector<dshow::ComPtr<IPin>> Pins() override;
   HRESULT StartPins();
   void StopPins();
   void WakePins();
@@ -89,20 +75,13 @@ private:
   // On the unplug watch's thread: no more samples, and EC_DEVICE_LOST.
   void DeviceLost();
 
-  std::atomic<ULONG> references_{0};
-  LiveObject live_;
-  std::recursive_mutex stateLock_;
-  std::mutex dataLock_;
+  std::recursive_mutex changeLock_;
   std::unique_ptr<CameraPin> capture_;
   std::unique_ptr<CameraPin> preview_;
 
-  // Under dataLock_.
-  FILTER_STATE state_ = State_Stopped;
-  Microsoft::WRL::ComPtr<IReferenceClock> clock_;
+  // Under stateLock_, with the base's state and clock.
   REFERENCE_TIME start_ = 0;
   LONGLONG runCounter_ = 0;  // performance counter at Run, when there is no clock
-  IFilterGraph* graph_ = nullptr;  // not counted: the graph owns the filter
-  std::wstring graphName_;
   std::wstring deviceName_ = L"Test Camera";
   Scene scene_ = Scene::Bars;
   int device_ = 0;  // 0: not bound from a registered device

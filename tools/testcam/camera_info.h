@@ -11,5 +11,6 @@ inline constexpr IID IID_ITestCameraInfo = {
 struct ITestCameraInfo : public IUnknown {
   // Device name, picture size and frame rate as lines of text; the text is
   // cut to fit `capacity` characters including the terminator.
-  virtual HRESULT STDMETHODCALLTYPE GetDescription(wchar_t* text, UINT capacity) = 0;
+  virtual STDMETHODIMP GetDescription(wchar_t* text, UINT capacity) = 0;
 };
+__CRT_UUID_DECL(ITestCameraInfo, 0x2a8e1b67, 0xcf6c, 0x419d, 0x83, 0x21, 0x6d, 0x55, 0xbe, 0xbd, 0xd1, 0x28)

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace testcam {
 
@@ -12,31 +12,11 @@ const SIZE kPageSize = {260, 80};
 }  // namespace
 
 HRESULT CameraPage::Create(REFIID iid, void** object) {
-  ComPtr<IPropertyPage> page(new CameraPage);
-  return page->QueryInterface(iid, object);
+  return CreateInstance(iid, object);
 }
 
 CameraPage::~CameraPage() {
   if (window_) DestroyWindow(window_);
-}
-
-STDMETHODIMP CameraPage::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
-    *object = static_cast<IPropertyPage*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CameraPage::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) CameraPage::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
 }
 
 STDMETHODIMP CameraPage::SetPageSite(IPropertyPageSite* site) {

@@ -3,23 +3,18 @@
 // rate, read from the filter it is opened for.
 #include <windows.h>
 #include <ocidl.h>
-#include <wrl/client.h>
-
-#include <atomic>
 
 #include "camera_info.h"
 #include "dll_module.h"
+#include "platform/dshow/com_object.h"
 
 namespace testcam {
 
-class CameraPage final : public IPropertyPage {
-  // IUnknown, IPropertyPage
+class CameraPage final : public dshow::ComObject<CameraPage, IPropertyPage> {
 public:
   static HRESULT Create(REFIID iid, void** object);
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  CameraPage() = default;
+  ~CameraPage();
 
   STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
   STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -34,13 +29,8 @@ public:
   STDMETHODIMP TranslateAccelerator(MSG* message) override;
 
 private:
-  CameraPage() = default;
-  ~CameraPage();
-
-  std::atomic<ULONG> references_{0};
-  LiveObject live_;
-  Microsoft::WRL::ComPtr<IPropertyPageSite> site_;
-  Microsoft::WRL::ComPtr<ITestCameraInfo> camera_;
+  dshow::ComPtr<IPropertyPageSite> site_;
+  dshow::ComPtr<ITestCameraInfo> camera_;
   HWND window_ = nullptr;
 };
 

@@ -4,12 +4,13 @@
 #include <cstring>
 
 #include "camera_filter.h"
-#include "enumerators.h"
+#include "platform/dshow/filter_base.h"
+#include "platform/dshow/media_type_enumerator.h"
 #include "sample_allocator.h"
 #include "test_pattern.h"
 #include "testcam_ids.h"
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace testcam {
 
@@ -49,58 +50,46 @@ CameraPin::~CameraPin() {
 }
 
 STDMETHODIMP CameraPin::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPin))
-    *object = static_cast<IPin*>(this);
-  else if (IsEqualIID(iid, IID_IKsPropertySet))
-    *object = static_cast<IKsPropertySet*>(this);
-  else if (IsEqualIID(iid, IID_IAMStreamConfig))
-    *object = static_cast<IAMStreamConfig*>(this);
-  else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  return dshow::QueryInterfaceTable<IPin, IKsPropertySet, IAMStreamConfig>(this, iid, object);
 }
 
 STDMETHODIMP_(ULONG) CameraPin::AddRef() { return filter_.AddRef(); }
 STDMETHODIMP_(ULONG) CameraPin::Release() { return filter_.Release(); }
 
-std::vector<MediaType> CameraPin::OfferedTypes() {
+std::vector<dshow::MediaType> CameraPin::OfferedTypes() {
   VideoFormat first;
   {
-    std::lock_guard<std::mutex> hold(filter_.DataLock());
+    std::lock_guard lock(filter_.StateLock());
     first = chosen_;
   }
   VideoFormat second = first;
   second.subtype = OtherSubtype(first.subtype);
-  std::vector<MediaType> types{MakeVideoType(first)};
+  std::vector<dshow::MediaType> types{MakeVideoType(first)};
   if (second.width % 2 == 0) types.push_back(MakeVideoType(second));
   return types;
 }
 
 STDMETHODIMP CameraPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
   if (!receivePin) return E_POINTER;
-  std::lock_guard<std::recursive_mutex> state(filter_.StateLock());
+  std::lock_guard change(filter_.ChangeLock());
   {
-    std::lock_guard<std::mutex> hold(filter_.DataLock());
+    std::lock_guard lock(filter_.StateLock());
     if (peer_) return VFW_E_ALREADY_CONNECTED;
   }
   if (!filter_.IsStopped()) return VFW_E_NOT_STOPPED;
 
-  if (type && ParseVideoType(*type, nullptr)) return TryConnection(receivePin, MediaType(*type));
-  for (const MediaType& offered : OfferedTypes()) {
-    if (type && !PartlyMatches(*type, offered.get())) continue;
+  if (type && ParseVideoType(*type, nullptr)) return TryConnection(receivePin, dshow::MediaType(*type));
+  for (const dshow::MediaType& offered : OfferedTypes()) {
+    if (type && !PartlyMatches(*type, offered.Get())) continue;
     if (TryConnection(receivePin, offered) == S_OK) return S_OK;
   }
   return VFW_E_NO_ACCEPTABLE_TYPES;
 }
 
-HRESULT CameraPin::TryConnection(IPin* receivePin, const MediaType& type) {
+HRESULT CameraPin::TryConnection(IPin* receivePin, const dshow::MediaType& type) {
   VideoFormat format;
-  if (!ParseVideoType(type.get(), &format)) return VFW_E_TYPE_NOT_ACCEPTED;
-  HRESULT hr = receivePin->ReceiveConnection(this, &type.get());
+  if (!ParseVideoType(type.Get(), &format)) return VFW_E_TYPE_NOT_ACCEPTED;
+  HRESULT hr = receivePin->ReceiveConnection(this, &type.Get());
   if (FAILED(hr)) return hr;
   ComPtr<IMemInputPin> input;
   ComPtr<IMemAllocator> allocator;
@@ -110,7 +99,7 @@ HRESULT CameraPin::TryConnection(IPin* receivePin, const MediaType& type) {
     (void)receivePin->Disconnect();  // undoing our own half-made connection
     return hr;
   }
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   peer_ = receivePin;
   input_ = input;
   allocator_ = allocator;
@@ -128,7 +117,7 @@ HRESULT CameraPin::DecideAllocator(IMemInputPin* input, const VideoFormat& forma
   wanted.cbAlign = std::max(wanted.cbAlign, 1L);
 
   // Our own pool first; an input pin that insists on its own gets that.
-  ComPtr<IMemAllocator> own(new SampleAllocator);
+  ComPtr<IMemAllocator> own = SampleAllocator::Make();
   ALLOCATOR_PROPERTIES actual{};
   if (SUCCEEDED(own->SetProperties(&wanted, &actual)) &&
       SUCCEEDED(input->NotifyAllocator(own.Get(), FALSE))) {
@@ -152,20 +141,20 @@ STDMETHODIMP CameraPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) {
 }
 
 STDMETHODIMP CameraPin::Disconnect() {
-  std::lock_guard<std::recursive_mutex> state(filter_.StateLock());
+  std::lock_guard change(filter_.ChangeLock());
   if (!filter_.IsStopped()) return VFW_E_NOT_STOPPED;
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   if (!peer_) return S_FALSE;
   peer_.Reset();
   input_.Reset();
   allocator_.Reset();
-  type_ = MediaType();
+  type_ = dshow::MediaType();
   return S_OK;
 }
 
 STDMETHODIMP CameraPin::ConnectedTo(IPin** pin) {
   if (!pin) return E_POINTER;
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   ComPtr<IPin> peer = peer_;
   *pin = peer.Detach();
   return *pin ? S_OK : VFW_E_NOT_CONNECTED;
@@ -173,7 +162,7 @@ STDMETHODIMP CameraPin::ConnectedTo(IPin** pin) {
 
 STDMETHODIMP CameraPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   if (!type) return E_POINTER;
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   if (!peer_) {
     *type = AM_MEDIA_TYPE{};
     return VFW_E_NOT_CONNECTED;
@@ -197,12 +186,7 @@ STDMETHODIMP CameraPin::QueryDirection(PIN_DIRECTION* direction) {
 }
 
 STDMETHODIMP CameraPin::QueryId(LPWSTR* id) {
-  if (!id) return E_POINTER;
-  const size_t bytes = (name_.size() + 1) * sizeof(wchar_t);
-  *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (!*id) return E_OUTOFMEMORY;
-  std::memcpy(*id, name_.c_str(), bytes);
-  return S_OK;
+  return dshow::CopyToComString(name_, id);
 }
 
 STDMETHODIMP CameraPin::QueryAccept(const AM_MEDIA_TYPE* type) {
@@ -211,10 +195,7 @@ STDMETHODIMP CameraPin::QueryAccept(const AM_MEDIA_TYPE* type) {
 }
 
 STDMETHODIMP CameraPin::EnumMediaTypes(IEnumMediaTypes** types) {
-  if (!types) return E_POINTER;
-  ComPtr<IEnumMediaTypes> enumerator(new MediaTypeEnumerator(OfferedTypes()));
-  *types = enumerator.Detach();
-  return S_OK;
+  return dshow::MediaTypeEnumerator::Create(OfferedTypes(), types);
 }
 
 STDMETHODIMP CameraPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
@@ -246,10 +227,10 @@ STDMETHODIMP CameraPin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
 }
 
 STDMETHODIMP CameraPin::SetFormat(AM_MEDIA_TYPE* type) {
-  std::lock_guard<std::recursive_mutex> state(filter_.StateLock());
+  std::lock_guard change(filter_.ChangeLock());
   VideoFormat format;
   if (type && !ParseVideoType(*type, &format)) return VFW_E_INVALIDMEDIATYPE;
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   if (peer_) return type && format == connected_ ? S_OK : VFW_E_ALREADY_CONNECTED;
   if (type) {
     chosen_ = format;
@@ -262,7 +243,7 @@ STDMETHODIMP CameraPin::SetFormat(AM_MEDIA_TYPE* type) {
 
 STDMETHODIMP CameraPin::GetFormat(AM_MEDIA_TYPE** type) {
   if (!type) return E_POINTER;
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   *type = peer_ ? type_.CreateCopy() : MakeVideoType(chosen_).CreateCopy();
   return *type ? S_OK : E_OUTOFMEMORY;
 }
@@ -279,7 +260,7 @@ STDMETHODIMP CameraPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
   if (index < 0 || index > 1) return S_FALSE;
   VideoFormat format;
   {
-    std::lock_guard<std::mutex> hold(filter_.DataLock());
+    std::lock_guard lock(filter_.StateLock());
     format = chosen_;
   }
   if (index == 1) format.subtype = OtherSubtype(format.subtype);
@@ -303,12 +284,12 @@ STDMETHODIMP CameraPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
 }
 
 void CameraPin::SetDefaultFormat(const VideoFormat& format) {
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   if (!chosenByCaller_) chosen_ = format;
 }
 
 VideoFormat CameraPin::CurrentFormat() {
-  std::lock_guard<std::mutex> hold(filter_.DataLock());
+  std::lock_guard lock(filter_.StateLock());
   return peer_ ? connected_ : chosen_;
 }
 
@@ -317,7 +298,7 @@ HRESULT CameraPin::StartStreaming() {
   ComPtr<IMemAllocator> allocator;
   VideoFormat format;
   {
-    std::lock_guard<std::mutex> hold(filter_.DataLock());
+    std::lock_guard lock(filter_.StateLock());
     input = input_;
     allocator = allocator_;
     format = connected_;
@@ -336,7 +317,7 @@ void CameraPin::StopStreaming() {
   SetEvent(stop_);
   ComPtr<IMemAllocator> allocator;
   {
-    std::lock_guard<std::mutex> hold(filter_.DataLock());
+    std::lock_guard lock(filter_.StateLock());
     allocator = allocator_;
   }
   // Wakes a thread waiting for a buffer that downstream still holds.

@@ -5,21 +5,21 @@
 // runs its own streaming thread while the filter is paused or running.
 #include <windows.h>
 #include <dshow.h>
-#include <wrl/client.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "media_type.h"
+#include "platform/dshow/com_object.h"
 #include "street_scene.h"
+#include "video_format.h"
 
 namespace testcam {
 
 class CameraFilter;
 
+// Its reference count is the filter's.
 class CameraPin final : public IPin, public IKsPropertySet, public IAMStreamConfig {
-  // IUnknown (the filter's count), IPin, IKsPropertySet, IAMStreamConfig
 public:
   CameraPin(CameraFilter& filter, const GUID& category, const wchar_t* name);
   ~CameraPin();
@@ -69,24 +69,24 @@ public:
   VideoFormat CurrentFormat();
 
 private:
-  std::vector<MediaType> OfferedTypes();
-  HRESULT TryConnection(IPin* receivePin, const MediaType& type);
+  std::vector<dshow::MediaType> OfferedTypes();
+  HRESULT TryConnection(IPin* receivePin, const dshow::MediaType& type);
   static HRESULT DecideAllocator(IMemInputPin* input, const VideoFormat& format,
-                                 Microsoft::WRL::ComPtr<IMemAllocator>* chosen);
+                                 dshow::ComPtr<IMemAllocator>* chosen);
   // Streaming thread.
-  void Stream(Microsoft::WRL::ComPtr<IMemInputPin> input,
-              Microsoft::WRL::ComPtr<IMemAllocator> allocator, VideoFormat format,
+  void Stream(dshow::ComPtr<IMemInputPin> input,
+              dshow::ComPtr<IMemAllocator> allocator, VideoFormat format,
               std::wstring deviceName, Scene scene);
 
   CameraFilter& filter_;
   const GUID category_;
   const std::wstring name_;
 
-  // Under the filter's data lock; they change only while the filter is stopped.
-  Microsoft::WRL::ComPtr<IPin> peer_;
-  Microsoft::WRL::ComPtr<IMemInputPin> input_;
-  Microsoft::WRL::ComPtr<IMemAllocator> allocator_;
-  MediaType type_;
+  // Under the filter's state lock; they change only while the filter is stopped.
+  dshow::ComPtr<IPin> peer_;
+  dshow::ComPtr<IMemInputPin> input_;
+  dshow::ComPtr<IMemAllocator> allocator_;
+  dshow::MediaType type_;
   VideoFormat connected_;
   VideoFormat chosen_;
   bool chosenByCaller_ = false;

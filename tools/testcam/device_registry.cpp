@@ -6,7 +6,7 @@
 #include "testcam_ids.h"
 #include "unplug.h"
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace testcam {
 

@@ -1,15 +1,11 @@
 // The DLL's COM entry points: one class factory per class it serves.
 #include <windows.h>
-#include <wrl/client.h>
-
-#include <atomic>
 
 #include "camera_filter.h"
 #include "camera_page.h"
 #include "dll_module.h"
+#include "platform/dshow/com_object.h"
 #include "testcam_ids.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace testcam {
 
@@ -18,27 +14,9 @@ HINSTANCE module_instance = nullptr;
 
 using Creator = HRESULT (*)(REFIID iid, void** object);
 
-class ClassFactory final : public IClassFactory {
-  // IUnknown, IClassFactory
+class ClassFactory final : public dshow::ComObject<ClassFactory, IClassFactory> {
 public:
   explicit ClassFactory(Creator create) : create_(create) {}
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -48,23 +26,16 @@ public:
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     if (lock)
-      ++LiveObjects();
+      ++dshow::LiveObjects();
     else
-      --LiveObjects();
+      --dshow::LiveObjects();
     return S_OK;
   }
 
 private:
-  std::atomic<ULONG> references_{0};
-  LiveObject live_;
   const Creator create_;
 };
 }  // namespace
-
-std::atomic<long>& LiveObjects() {
-  static std::atomic<long> count{0};
-  return count;
-}
 
 HINSTANCE ModuleInstance() { return module_instance; }
 
@@ -88,8 +59,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     create = &testcam::CameraPage::Create;
   else
     return CLASS_E_CLASSNOTAVAILABLE;
-  ComPtr<IClassFactory> factory(new testcam::ClassFactory(create));
+  // IClassFactory's own CreateInstance hides the kit's here.
+  const dshow::ComPtr<testcam::ClassFactory> factory = testcam::ClassFactory::Make(create);
+  if (!factory) return E_OUTOFMEMORY;
   return factory->QueryInterface(iid, object);
 }
 
-STDAPI DllCanUnloadNow() { return testcam::LiveObjects() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return dshow::LiveObjects() == 0 ? S_OK : S_FALSE; }

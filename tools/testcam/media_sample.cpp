@@ -8,14 +8,7 @@ MediaSample::MediaSample(SampleAllocator& allocator, BYTE* buffer, LONG size)
     : allocator_(allocator), buffer_(buffer), size_(size) {}
 
 STDMETHODIMP MediaSample::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMediaSample)) {
-    *object = static_cast<IMediaSample*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return dshow::QueryInterfaceTable<IMediaSample>(this, iid, object);
 }
 
 STDMETHODIMP_(ULONG) MediaSample::AddRef() { return ++references_; }
@@ -89,7 +82,7 @@ STDMETHODIMP MediaSample::GetMediaType(AM_MEDIA_TYPE** type) {
 
 STDMETHODIMP MediaSample::SetMediaType(AM_MEDIA_TYPE* type) {
   if (type)
-    type_ = std::make_unique<MediaType>(*type);
+    type_ = std::make_unique<dshow::MediaType>(*type);
   else
     type_.reset();
   return S_OK;

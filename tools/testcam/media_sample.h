@@ -2,12 +2,12 @@
 // One buffer of the camera's allocator, handed downstream as IMediaSample.
 #include <windows.h>
 #include <dshow.h>
-#include <wrl/client.h>
 
 #include <atomic>
 #include <memory>
 
-#include "media_type.h"
+#include "platform/dshow/com_object.h"
+#include "video_format.h"
 
 namespace testcam {
 
@@ -43,7 +43,7 @@ public:
   // Allocator side: called with the allocator's lock held.
   void Reset();
   // Keeps the allocator alive while the sample is out.
-  Microsoft::WRL::ComPtr<IMemAllocator> holder;
+  dshow::ComPtr<IMemAllocator> holder;
 
 private:
   std::atomic<ULONG> references_{0};
@@ -56,7 +56,7 @@ private:
   LONGLONG mediaStart_ = 0, mediaEnd_ = 0;
   bool mediaTimeValid_ = false;
   bool syncPoint_ = false, preroll_ = false, discontinuity_ = false;
-  std::unique_ptr<MediaType> type_;
+  std::unique_ptr<dshow::MediaType> type_;
 };
 
 }  // namespace testcam

@@ -5,31 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace testcam {
 
 SampleAllocator::SampleAllocator() = default;
 SampleAllocator::~SampleAllocator() = default;
-
-STDMETHODIMP SampleAllocator::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMemAllocator)) {
-    *object = static_cast<IMemAllocator*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) SampleAllocator::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) SampleAllocator::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
 
 STDMETHODIMP SampleAllocator::SetProperties(ALLOCATOR_PROPERTIES* request,
                                             ALLOCATOR_PROPERTIES* actual) {
@@ -38,7 +19,7 @@ STDMETHODIMP SampleAllocator::SetProperties(ALLOCATOR_PROPERTIES* request,
     return E_INVALIDARG;
   const LONG align = std::max<LONG>(request->cbAlign, 1);
   if ((align & (align - 1)) != 0) return VFW_E_BADALIGN;
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard lock(lock_);
   if (committed_) return VFW_E_ALREADY_COMMITTED;
   if (free_.size() != samples_.size()) return VFW_E_BUFFERS_OUTSTANDING;
   samples_.clear();
@@ -52,13 +33,13 @@ STDMETHODIMP SampleAllocator::SetProperties(ALLOCATOR_PROPERTIES* request,
 
 STDMETHODIMP SampleAllocator::GetProperties(ALLOCATOR_PROPERTIES* properties) {
   if (!properties) return E_POINTER;
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard lock(lock_);
   *properties = properties_;
   return S_OK;
 }
 
 STDMETHODIMP SampleAllocator::Commit() {
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard lock(lock_);
   if (properties_.cBuffers <= 0) return VFW_E_SIZENOTSET;
   if (samples_.empty()) {
     const LONG align = properties_.cbAlign;
@@ -78,7 +59,7 @@ STDMETHODIMP SampleAllocator::Commit() {
 
 STDMETHODIMP SampleAllocator::Decommit() {
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard lock(lock_);
     committed_ = false;
   }
   returned_.notify_all();
@@ -89,11 +70,11 @@ STDMETHODIMP SampleAllocator::GetBuffer(IMediaSample** sample, REFERENCE_TIME*, 
                                         DWORD flags) {
   if (!sample) return E_POINTER;
   *sample = nullptr;
-  std::unique_lock<std::mutex> hold(lock_);
+  std::unique_lock lock(lock_);
   if (flags & AM_GBF_NOWAIT) {
     if (committed_ && free_.empty()) return VFW_E_TIMEOUT;
   } else {
-    returned_.wait(hold, [this] { return !committed_ || !free_.empty(); });
+    returned_.wait(lock, [this] { return !committed_ || !free_.empty(); });
   }
   if (!committed_) return VFW_E_NOT_COMMITTED;
   MediaSample* taken = free_.back();
@@ -108,7 +89,7 @@ STDMETHODIMP SampleAllocator::ReleaseBuffer(IMediaSample* sample) {
   // Dropped last: the returning sample may hold the pool's final reference.
   ComPtr<IMemAllocator> keepAlive;
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard lock(lock_);
     auto found = std::find_if(samples_.begin(), samples_.end(),
                               [sample](const auto& own) { return own.get() == sample; });
     if (found == samples_.end()) return E_INVALIDARG;

@@ -5,26 +5,20 @@
 #include <windows.h>
 #include <dshow.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "dll_module.h"
+#include "platform/dshow/com_object.h"
 #include "media_sample.h"
 
 namespace testcam {
 
-class SampleAllocator final : public IMemAllocator {
-  // IUnknown, IMemAllocator
+class SampleAllocator final : public dshow::ComObject<SampleAllocator, IMemAllocator> {
 public:
   SampleAllocator();
   ~SampleAllocator();
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override;
   STDMETHODIMP GetProperties(ALLOCATOR_PROPERTIES* properties) override;
@@ -36,8 +30,6 @@ public:
   STDMETHODIMP ReleaseBuffer(IMediaSample* sample) override;
 
 private:
-  std::atomic<ULONG> references_{0};
-  LiveObject live_;
   std::mutex lock_;
   std::condition_variable returned_;
   ALLOCATOR_PROPERTIES properties_{};

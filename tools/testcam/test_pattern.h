@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "media_type.h"
 #include "street_scene.h"
+#include "video_format.h"
 
 namespace testcam {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "device_registry.h"
-#include "media_type.h"
+#include "video_format.h"
 #include "testcam_ids.h"
 #include "unplug.h"
 

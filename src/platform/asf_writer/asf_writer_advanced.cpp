@@ -1,10 +1,9 @@
 #include "platform/asf_writer/asf_writer_advanced.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/media_platform.h"
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace platform {
 
@@ -12,55 +11,34 @@ namespace platform {
 // MemoryNssBuffer
 
 ComPtr<INSSBuffer> MemoryNssBuffer::Create(const uint8_t* data, size_t size) {
-  auto* object = new MemoryNssBuffer(size);
-  if (size) std::memcpy(object->bytes_.data(), data, size);
-  return Adopt<INSSBuffer>(object);
+  return Make(data, size);
 }
 
-HRESULT MemoryNssBuffer::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_INSSBuffer)) {
-    *object = static_cast<INSSBuffer*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG MemoryNssBuffer::AddRef() { return ++refs_; }
-
-ULONG MemoryNssBuffer::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
-HRESULT MemoryNssBuffer::GetLength(DWORD* length) {
+STDMETHODIMP MemoryNssBuffer::GetLength(DWORD* length) {
   if (!length) return E_POINTER;
   *length = length_;
   return S_OK;
 }
 
-HRESULT MemoryNssBuffer::SetLength(DWORD length) {
+STDMETHODIMP MemoryNssBuffer::SetLength(DWORD length) {
   if (length > bytes_.size()) return E_INVALIDARG;
   length_ = length;
   return S_OK;
 }
 
-HRESULT MemoryNssBuffer::GetMaxLength(DWORD* length) {
+STDMETHODIMP MemoryNssBuffer::GetMaxLength(DWORD* length) {
   if (!length) return E_POINTER;
   *length = static_cast<DWORD>(bytes_.size());
   return S_OK;
 }
 
-HRESULT MemoryNssBuffer::GetBuffer(BYTE** buffer) {
+STDMETHODIMP MemoryNssBuffer::GetBuffer(BYTE** buffer) {
   if (!buffer) return E_POINTER;
   *buffer = bytes_.data();
   return S_OK;
 }
 
-HRESULT MemoryNssBuffer::GetBufferAndLength(BYTE** buffer, DWORD* length) {
+STDMETHODIMP MemoryNssBuffer::GetBufferAndLength(BYTE** buffer, DWORD* length) {
   if (!buffer || !length) return E_POINTER;
   *buffer = bytes_.data();
   *length = length_;
@@ -75,7 +53,7 @@ HRESULT AsfSinkList::Add(IWMWriterSink* sink) {
   ComPtr<IWMWriterSink> added(sink);
   std::vector<uint8_t> header;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (std::find(sinks_.begin(), sinks_.end(), added) != sinks_.end()) return E_INVALIDARG;
     sinks_.push_back(added);
     if (writing_) header = header_;
@@ -88,7 +66,7 @@ HRESULT AsfSinkList::Add(IWMWriterSink* sink) {
 }
 
 HRESULT AsfSinkList::Remove(IWMWriterSink* sink) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   const auto at = std::find(sinks_.begin(), sinks_.end(), ComPtr<IWMWriterSink>(sink));
   if (at == sinks_.end()) return E_INVALIDARG;
   sinks_.erase(at);
@@ -96,13 +74,13 @@ HRESULT AsfSinkList::Remove(IWMWriterSink* sink) {
 }
 
 DWORD AsfSinkList::Count() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return static_cast<DWORD>(sinks_.size());
 }
 
 HRESULT AsfSinkList::Get(DWORD index, IWMWriterSink** sink) const {
   if (!sink) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   if (index >= sinks_.size()) return E_INVALIDARG;
   ComPtr<IWMWriterSink> copy = sinks_[index];
   *sink = copy.Detach();
@@ -110,7 +88,7 @@ HRESULT AsfSinkList::Get(DWORD index, IWMWriterSink** sink) const {
 }
 
 std::vector<ComPtr<IWMWriterSink>> AsfSinkList::Snapshot() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return sinks_;
 }
 
@@ -118,7 +96,7 @@ std::vector<ComPtr<IWMWriterSink>> AsfSinkList::Snapshot() const {
 // Remove on the user-interface thread.
 void AsfSinkList::BeginWriting(const std::vector<uint8_t>& header) {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     writing_ = true;
     header_ = header;
   }
@@ -135,7 +113,7 @@ void AsfSinkList::Deliver(const std::vector<uint8_t>& packet) {
 
 void AsfSinkList::EndWriting() {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     writing_ = false;
     header_.clear();
   }
@@ -145,75 +123,51 @@ void AsfSinkList::EndWriting() {
 // ---------------------------------------------------------------------------
 // AsfWriterAdvanced
 
-ComPtr<IWMWriterAdvanced2> AsfWriterAdvanced::Create(std::shared_ptr<AsfSinkList> sinks) {
-  return Adopt<IWMWriterAdvanced2>(new AsfWriterAdvanced(std::move(sinks)));
-}
-
-HRESULT AsfWriterAdvanced::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWMWriterAdvanced) ||
-      IsEqualIID(iid, IID_IWMWriterAdvanced2)) {
-    *object = static_cast<IWMWriterAdvanced2*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG AsfWriterAdvanced::AddRef() { return ++refs_; }
-
-ULONG AsfWriterAdvanced::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
-HRESULT AsfWriterAdvanced::GetSinkCount(DWORD* count) {
+STDMETHODIMP AsfWriterAdvanced::GetSinkCount(DWORD* count) {
   if (!count) return E_POINTER;
   *count = sinks_->Count();
   return S_OK;
 }
 
-HRESULT AsfWriterAdvanced::GetSink(DWORD index, IWMWriterSink** sink) { return sinks_->Get(index, sink); }
-HRESULT AsfWriterAdvanced::AddSink(IWMWriterSink* sink) { return sinks_->Add(sink); }
-HRESULT AsfWriterAdvanced::RemoveSink(IWMWriterSink* sink) { return sinks_->Remove(sink); }
+STDMETHODIMP AsfWriterAdvanced::GetSink(DWORD index, IWMWriterSink** sink) { return sinks_->Get(index, sink); }
+STDMETHODIMP AsfWriterAdvanced::AddSink(IWMWriterSink* sink) { return sinks_->Add(sink); }
+STDMETHODIMP AsfWriterAdvanced::RemoveSink(IWMWriterSink* sink) { return sinks_->Remove(sink); }
 
 // Samples reach this writer only through the filter's input pins.
-HRESULT AsfWriterAdvanced::WriteStreamSample(WORD, QWORD, DWORD, QWORD, DWORD, INSSBuffer*) {
+STDMETHODIMP AsfWriterAdvanced::WriteStreamSample(WORD, QWORD, DWORD, QWORD, DWORD, INSSBuffer*) {
   return E_NOTIMPL;
 }
 
-HRESULT AsfWriterAdvanced::SetLiveSource(BOOL live) {
+STDMETHODIMP AsfWriterAdvanced::SetLiveSource(BOOL live) {
   live_ = live;
   return S_OK;
 }
 
-HRESULT AsfWriterAdvanced::IsRealTime(BOOL* realTime) {
+STDMETHODIMP AsfWriterAdvanced::IsRealTime(BOOL* realTime) {
   if (!realTime) return E_POINTER;
   *realTime = live_;
   return S_OK;
 }
 
-HRESULT AsfWriterAdvanced::GetWriterTime(QWORD*) { return E_NOTIMPL; }
-HRESULT AsfWriterAdvanced::GetStatistics(WORD, WM_WRITER_STATISTICS*) { return E_NOTIMPL; }
+STDMETHODIMP AsfWriterAdvanced::GetWriterTime(QWORD*) { return E_NOTIMPL; }
+STDMETHODIMP AsfWriterAdvanced::GetStatistics(WORD, WM_WRITER_STATISTICS*) { return E_NOTIMPL; }
 
-HRESULT AsfWriterAdvanced::SetSyncTolerance(DWORD window) {
+STDMETHODIMP AsfWriterAdvanced::SetSyncTolerance(DWORD window) {
   syncTolerance_ = window;
   return S_OK;
 }
 
-HRESULT AsfWriterAdvanced::GetSyncTolerance(DWORD* window) {
+STDMETHODIMP AsfWriterAdvanced::GetSyncTolerance(DWORD* window) {
   if (!window) return E_POINTER;
   *window = syncTolerance_;
   return S_OK;
 }
 
-HRESULT AsfWriterAdvanced::GetInputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) {
+STDMETHODIMP AsfWriterAdvanced::GetInputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) {
   return E_NOTIMPL;
 }
 
-HRESULT AsfWriterAdvanced::SetInputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) {
+STDMETHODIMP AsfWriterAdvanced::SetInputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) {
   return E_NOTIMPL;
 }
 

@@ -4,37 +4,40 @@
 // packet the filter writes.
 #include <windows.h>
 
-#include <wrl/client.h>
-
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "platform/dshow/com_object.h"
 #include "platform/wm_interfaces.h"
+
+namespace dshow {
+template <>
+struct InterfaceAlso<IWMWriterAdvanced2> {
+  static bool Answers(REFIID iid) { return iid == __uuidof(IWMWriterAdvanced); }
+};
+}  // namespace dshow
 
 namespace platform {
 
 // An INSSBuffer over its own bytes.
-class MemoryNssBuffer final : public INSSBuffer {
+class MemoryNssBuffer final : public dshow::ComObject<MemoryNssBuffer, INSSBuffer> {
 public:
-  static Microsoft::WRL::ComPtr<INSSBuffer> Create(const uint8_t* data, size_t size);
+  MemoryNssBuffer(const uint8_t* data, size_t size)
+      : bytes_(data ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>(size)),
+        length_(static_cast<DWORD>(size)) {}
+  // A buffer holding a copy of `size` bytes (zeros without `data`).
+  static dshow::ComPtr<INSSBuffer> Create(const uint8_t* data, size_t size);
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   // INSSBuffer
-  HRESULT STDMETHODCALLTYPE GetLength(DWORD* length) override;
-  HRESULT STDMETHODCALLTYPE SetLength(DWORD length) override;
-  HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD* length) override;
-  HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** buffer) override;
-  HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE** buffer, DWORD* length) override;
+  STDMETHODIMP GetLength(DWORD* length) override;
+  STDMETHODIMP SetLength(DWORD length) override;
+  STDMETHODIMP GetMaxLength(DWORD* length) override;
+  STDMETHODIMP GetBuffer(BYTE** buffer) override;
+  STDMETHODIMP GetBufferAndLength(BYTE** buffer, DWORD* length) override;
 
 private:
-  explicit MemoryNssBuffer(size_t size) : bytes_(size), length_(static_cast<DWORD>(size)) {}
-  std::atomic<ULONG> refs_{1};
   std::vector<uint8_t> bytes_;
   DWORD length_;
 };
@@ -54,46 +57,40 @@ public:
   void EndWriting();
 
 private:
-  std::vector<Microsoft::WRL::ComPtr<IWMWriterSink>> Snapshot() const;
+  std::vector<dshow::ComPtr<IWMWriterSink>> Snapshot() const;
   mutable std::mutex lock_;
-  std::vector<Microsoft::WRL::ComPtr<IWMWriterSink>> sinks_;
+  std::vector<dshow::ComPtr<IWMWriterSink>> sinks_;
   bool writing_ = false;
   std::vector<uint8_t> header_;
 };
 
 // IWMWriterAdvanced2 as the filter's service: only the sink list is live;
 // the writer's own sample path and input settings are not offered.
-class AsfWriterAdvanced final : public IWMWriterAdvanced2 {
+class AsfWriterAdvanced final : public dshow::ComObject<AsfWriterAdvanced, IWMWriterAdvanced2> {
 public:
-  static Microsoft::WRL::ComPtr<IWMWriterAdvanced2> Create(std::shared_ptr<AsfSinkList> sinks);
+  explicit AsfWriterAdvanced(std::shared_ptr<AsfSinkList> sinks) : sinks_(std::move(sinks)) {}
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   // IWMWriterAdvanced
-  HRESULT STDMETHODCALLTYPE GetSinkCount(DWORD* count) override;
-  HRESULT STDMETHODCALLTYPE GetSink(DWORD index, IWMWriterSink** sink) override;
-  HRESULT STDMETHODCALLTYPE AddSink(IWMWriterSink* sink) override;
-  HRESULT STDMETHODCALLTYPE RemoveSink(IWMWriterSink* sink) override;
-  HRESULT STDMETHODCALLTYPE WriteStreamSample(WORD stream, QWORD sampleTime, DWORD sendTime,
+  STDMETHODIMP GetSinkCount(DWORD* count) override;
+  STDMETHODIMP GetSink(DWORD index, IWMWriterSink** sink) override;
+  STDMETHODIMP AddSink(IWMWriterSink* sink) override;
+  STDMETHODIMP RemoveSink(IWMWriterSink* sink) override;
+  STDMETHODIMP WriteStreamSample(WORD stream, QWORD sampleTime, DWORD sendTime,
                                               QWORD duration, DWORD flags,
                                               INSSBuffer* sample) override;
-  HRESULT STDMETHODCALLTYPE SetLiveSource(BOOL live) override;
-  HRESULT STDMETHODCALLTYPE IsRealTime(BOOL* realTime) override;
-  HRESULT STDMETHODCALLTYPE GetWriterTime(QWORD* time) override;
-  HRESULT STDMETHODCALLTYPE GetStatistics(WORD stream, WM_WRITER_STATISTICS* stats) override;
-  HRESULT STDMETHODCALLTYPE SetSyncTolerance(DWORD window) override;
-  HRESULT STDMETHODCALLTYPE GetSyncTolerance(DWORD* window) override;
+  STDMETHODIMP SetLiveSource(BOOL live) override;
+  STDMETHODIMP IsRealTime(BOOL* realTime) override;
+  STDMETHODIMP GetWriterTime(QWORD* time) override;
+  STDMETHODIMP GetStatistics(WORD stream, WM_WRITER_STATISTICS* stats) override;
+  STDMETHODIMP SetSyncTolerance(DWORD window) override;
+  STDMETHODIMP GetSyncTolerance(DWORD* window) override;
   // IWMWriterAdvanced2
-  HRESULT STDMETHODCALLTYPE GetInputSetting(DWORD input, LPCWSTR name, WMT_ATTR_DATATYPE* type,
+  STDMETHODIMP GetInputSetting(DWORD input, LPCWSTR name, WMT_ATTR_DATATYPE* type,
                                             BYTE* value, WORD* length) override;
-  HRESULT STDMETHODCALLTYPE SetInputSetting(DWORD input, LPCWSTR name, WMT_ATTR_DATATYPE type,
+  STDMETHODIMP SetInputSetting(DWORD input, LPCWSTR name, WMT_ATTR_DATATYPE type,
                                             const BYTE* value, WORD length) override;
 
 private:
-  explicit AsfWriterAdvanced(std::shared_ptr<AsfSinkList> sinks) : sinks_(std::move(sinks)) {}
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<AsfSinkList> sinks_;
   BOOL live_ = TRUE;
   DWORD syncTolerance_ = 3000;

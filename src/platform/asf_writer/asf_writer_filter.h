@@ -6,9 +6,6 @@
 #include <windows.h>
 #include <dshow.h>
 
-#include <wrl/client.h>
-
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,7 +13,16 @@
 
 #include "platform/asf_writer/asf_system_profile.h"
 #include "platform/asf_writer/asf_writing_session.h"
+#include "platform/dshow/com_object.h"
+#include "platform/dshow/filter_base.h"
 #include "platform/wm_interfaces.h"
+
+namespace dshow {
+template <>
+struct InterfaceAlso<IConfigAsfWriter2> {
+  static bool Answers(REFIID iid) { return iid == __uuidof(IConfigAsfWriter); }
+};
+}  // namespace dshow
 
 namespace platform {
 
@@ -26,14 +32,11 @@ class AsfWriterInputPin;
 // The factory the platform table uses.
 HRESULT CreateAsfWriterFilter(REFIID iid, void** object);
 
-class AsfWriterFilter final : public IBaseFilter,
-                              public IConfigAsfWriter2,
-                              public IFileSinkFilter2,
-                              public IServiceProvider,
-                              public IAMFilterMiscFlags {
-  // Interfaces: IUnknown, IPersist, IMediaFilter, IBaseFilter, IConfigAsfWriter,
-  // IConfigAsfWriter2, IFileSinkFilter, IFileSinkFilter2, IServiceProvider,
-  // IAMFilterMiscFlags.
+// Interface map: IConfigAsfWriter and IFileSinkFilter are answered through
+// their second versions.
+class AsfWriterFilter final
+    : public dshow::ComObject<AsfWriterFilter, dshow::FilterBase, IConfigAsfWriter2,
+                              IFileSinkFilter2, IServiceProvider, IAMFilterMiscFlags> {
 public:
   AsfWriterFilter();
   ~AsfWriterFilter();
@@ -41,48 +44,35 @@ public:
   // Counters of the current or last recording (for tests and diagnostics).
   AsfWritingSession::Counters LastCounters() const;
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  // IPersist
-  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
   // IMediaFilter
-  HRESULT STDMETHODCALLTYPE Stop() override;
-  HRESULT STDMETHODCALLTYPE Pause() override;
-  HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
-  HRESULT STDMETHODCALLTYPE GetState(DWORD timeout, FILTER_STATE* state) override;
-  HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override;
-  HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override;
-  // IBaseFilter
-  HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override;
-  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
-  HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
-  HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-  HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override;
+  STDMETHODIMP Stop() override;
+  STDMETHODIMP Pause() override;
+  STDMETHODIMP Run(REFERENCE_TIME start) override;
+  // IBaseFilter: leaving the graph closes the recording.
+  STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
   // IConfigAsfWriter
-  HRESULT STDMETHODCALLTYPE ConfigureFilterUsingProfileId(DWORD id) override;
-  HRESULT STDMETHODCALLTYPE GetCurrentProfileId(DWORD* id) override;
-  HRESULT STDMETHODCALLTYPE ConfigureFilterUsingProfileGuid(REFGUID profile) override;
-  HRESULT STDMETHODCALLTYPE GetCurrentProfileGuid(GUID* profile) override;
-  HRESULT STDMETHODCALLTYPE ConfigureFilterUsingProfile(IWMProfile* profile) override;
-  HRESULT STDMETHODCALLTYPE GetCurrentProfile(IWMProfile** profile) override;
-  HRESULT STDMETHODCALLTYPE SetIndexMode(BOOL index) override;
-  HRESULT STDMETHODCALLTYPE GetIndexMode(BOOL* index) override;
+  STDMETHODIMP ConfigureFilterUsingProfileId(DWORD id) override;
+  STDMETHODIMP GetCurrentProfileId(DWORD* id) override;
+  STDMETHODIMP ConfigureFilterUsingProfileGuid(REFGUID profile) override;
+  STDMETHODIMP GetCurrentProfileGuid(GUID* profile) override;
+  STDMETHODIMP ConfigureFilterUsingProfile(IWMProfile* profile) override;
+  STDMETHODIMP GetCurrentProfile(IWMProfile** profile) override;
+  STDMETHODIMP SetIndexMode(BOOL index) override;
+  STDMETHODIMP GetIndexMode(BOOL* index) override;
   // IConfigAsfWriter2
-  HRESULT STDMETHODCALLTYPE StreamNumFromPin(IPin* pin, WORD* stream) override;
-  HRESULT STDMETHODCALLTYPE SetParam(DWORD param, DWORD value, DWORD reserved) override;
-  HRESULT STDMETHODCALLTYPE GetParam(DWORD param, DWORD* value, DWORD* reserved) override;
-  HRESULT STDMETHODCALLTYPE ResetMultiPassState() override;
+  STDMETHODIMP StreamNumFromPin(IPin* pin, WORD* stream) override;
+  STDMETHODIMP SetParam(DWORD param, DWORD value, DWORD reserved) override;
+  STDMETHODIMP GetParam(DWORD param, DWORD* value, DWORD* reserved) override;
+  STDMETHODIMP ResetMultiPassState() override;
   // IFileSinkFilter / IFileSinkFilter2
-  HRESULT STDMETHODCALLTYPE SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE* type) override;
-  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* type) override;
-  HRESULT STDMETHODCALLTYPE SetMode(DWORD flags) override;
-  HRESULT STDMETHODCALLTYPE GetMode(DWORD* flags) override;
+  STDMETHODIMP SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE* type) override;
+  STDMETHODIMP GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* type) override;
+  STDMETHODIMP SetMode(DWORD flags) override;
+  STDMETHODIMP GetMode(DWORD* flags) override;
   // IServiceProvider
-  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override;
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override;
   // IAMFilterMiscFlags
-  ULONG STDMETHODCALLTYPE GetMiscFlags() override;
+  STDMETHODIMP_(ULONG) GetMiscFlags() override;
 
 private:
   friend class AsfWriterInputPin;
@@ -90,31 +80,22 @@ private:
   // Thread: streaming threads, through the pins.
   HRESULT DeliverSample(size_t input, IMediaSample* sample);
   void PinEndOfStream();
-  bool Stopped() const;
   bool DontCompress() const { return dontCompress_; }
 
   HRESULT StartWriting();
   void FinishWriting();
-  void RaiseEvent(long code, LONG_PTR param);
-  std::vector<Microsoft::WRL::ComPtr<IPin>> PinList() const;
+  std::vector<dshow::ComPtr<IPin>> Pins() override;
+  // The pins under stateLock_: streaming threads walk them while the
+  // user-interface thread may change the profile.
+  std::vector<AsfWriterInputPin*> InputPins() const;
 
-  std::atomic<ULONG> refs_{1};
-  // Guards the state, the session pointer and the graph's event sink
-  // between the user-interface thread and the streaming threads.
-  mutable std::mutex stateLock_;
-  FILTER_STATE state_ = State_Stopped;
+  // Under stateLock_, with the base's state.
   std::unique_ptr<AsfWritingSession> session_;
   AsfWritingSession::Counters lastCounters_;
-  // The graph owns the filter; holding references back to it would make
-  // a cycle, so these two are plain pointers valid while joined.
-  IFilterGraph* graph_ = nullptr;
-  IMediaEventSink* events_ = nullptr;
-  std::wstring name_;
-  Microsoft::WRL::ComPtr<IReferenceClock> clock_;
-
-  const AsfSystemProfile* profile_;
   std::vector<std::unique_ptr<AsfWriterInputPin>> pins_;
   std::vector<std::unique_ptr<AsfWriterInputPin>> retiredPins_;  // may still be referenced
+
+  const AsfSystemProfile* profile_;
   std::wstring fileName_;
   DWORD fileMode_ = AM_FILE_OVERWRITE;
   bool index_ = true;

@@ -4,11 +4,8 @@
 #include <mmreg.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/asf_writer/asf_writer_filter.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace platform {
 
@@ -90,12 +87,16 @@ const WAVEFORMATEX* PcmFormat(const AM_MEDIA_TYPE& type) {
   return wave;
 }
 
-MediaTypeCopy PartialVideoType(const GUID& subtype) {
+dshow::MediaType PartialVideoType(const GUID& subtype) {
   AM_MEDIA_TYPE type{};
   type.majortype = MEDIATYPE_Video;
   type.subtype = subtype;
   type.formattype = FORMAT_VideoInfo;
-  return MediaTypeCopy(type);
+  return dshow::MediaType(type);
+}
+
+std::wstring PinName(AsfPinKind kind, size_t index) {
+  return (kind == AsfPinKind::Video ? L"Video Input 0" : L"Audio Input 0") + std::to_wstring(index + 1);
 }
 
 }  // namespace
@@ -148,133 +149,26 @@ bool DescribeAsfInput(AsfPinKind kind, const AM_MEDIA_TYPE& type, bool dontCompr
 }
 
 AsfWriterInputPin::AsfWriterInputPin(AsfWriterFilter& filter, AsfPinKind kind, size_t index)
-    : filter_(filter), kind_(kind), index_(index) {}
-
-std::wstring AsfWriterInputPin::Name() const {
-  return (kind_ == AsfPinKind::Video ? L"Video Input 0" : L"Audio Input 0") +
-         std::to_wstring(index_ + 1);
-}
-
-bool AsfWriterInputPin::IsConnected() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return connected_ != nullptr;
-}
-
-MediaTypeCopy AsfWriterInputPin::ConnectionType() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return type_;
-}
+    : InputPinBase(filter, PinName(kind, index)), filter_(filter), kind_(kind), index_(index) {}
 
 bool AsfWriterInputPin::AtEndOfStream() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return endOfStream_;
 }
 
 void AsfWriterInputPin::ResetEndOfStream() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   endOfStream_ = false;
 }
 
-HRESULT AsfWriterInputPin::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPin)) {
-    *object = static_cast<IPin*>(this);
-  } else if (IsEqualIID(iid, IID_IMemInputPin)) {
-    *object = static_cast<IMemInputPin*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+bool AsfWriterInputPin::Accepts(const AM_MEDIA_TYPE& type) const {
+  return AcceptsAsfInput(kind_, type, filter_.DontCompress());
 }
 
-ULONG AsfWriterInputPin::AddRef() { return filter_.AddRef(); }
-ULONG AsfWriterInputPin::Release() { return filter_.Release(); }
+void AsfWriterInputPin::OnConnected(const AM_MEDIA_TYPE&) { endOfStream_ = false; }
 
-HRESULT AsfWriterInputPin::Connect(IPin*, const AM_MEDIA_TYPE*) {
-  return E_UNEXPECTED;  // input pins only receive connections
-}
-
-HRESULT AsfWriterInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
-  if (!connector || !type) return E_POINTER;
-  if (!filter_.Stopped()) return VFW_E_NOT_STOPPED;
-  std::lock_guard<std::mutex> guard(lock_);
-  if (connected_) return VFW_E_ALREADY_CONNECTED;
-  PIN_DIRECTION direction;
-  if (FAILED(connector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT)
-    return VFW_E_INVALID_DIRECTION;
-  if (!AcceptsAsfInput(kind_, *type, filter_.DontCompress())) return VFW_E_TYPE_NOT_ACCEPTED;
-  connected_ = connector;
-  type_ = MediaTypeCopy(*type);
-  endOfStream_ = false;
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::Disconnect() {
-  if (!filter_.Stopped()) return VFW_E_NOT_STOPPED;
-  std::lock_guard<std::mutex> guard(lock_);
-  if (!connected_) return S_FALSE;
-  connected_.Reset();
-  allocator_.Reset();
-  type_ = MediaTypeCopy();
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::ConnectedTo(IPin** pin) {
-  if (!pin) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  *pin = nullptr;
-  if (!connected_) return VFW_E_NOT_CONNECTED;
-  ComPtr<IPin> copy = connected_;
-  *pin = copy.Detach();
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
-  if (!type) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  if (!connected_) {
-    *type = AM_MEDIA_TYPE{};
-    return VFW_E_NOT_CONNECTED;
-  }
-  return type_.CopyTo(type);
-}
-
-HRESULT AsfWriterInputPin::QueryPinInfo(PIN_INFO* info) {
-  if (!info) return E_POINTER;
-  ComPtr<IBaseFilter> filter(static_cast<IBaseFilter*>(&filter_));
-  info->pFilter = filter.Detach();
-  info->dir = PINDIR_INPUT;
-  const std::wstring name = Name();
-  lstrcpynW(info->achName, name.c_str(), MAX_PIN_NAME);
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::QueryDirection(PIN_DIRECTION* direction) {
-  if (!direction) return E_POINTER;
-  *direction = PINDIR_INPUT;
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::QueryId(LPWSTR* id) {
-  if (!id) return E_POINTER;
-  const std::wstring name = Name();
-  const size_t bytes = (name.size() + 1) * sizeof(wchar_t);
-  *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (!*id) return E_OUTOFMEMORY;
-  std::memcpy(*id, name.c_str(), bytes);
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
-  if (!type) return E_POINTER;
-  return AcceptsAsfInput(kind_, *type, filter_.DontCompress()) ? S_OK : S_FALSE;
-}
-
-HRESULT AsfWriterInputPin::EnumMediaTypes(IEnumMediaTypes** types) {
-  if (!types) return E_POINTER;
-  std::vector<MediaTypeCopy> offered;
+std::vector<dshow::MediaType> AsfWriterInputPin::OfferedTypes() const {
+  std::vector<dshow::MediaType> offered;
   if (kind_ == AsfPinKind::Video) {
     for (const GUID* subtype : {&MEDIASUBTYPE_RGB24, &MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_YUY2,
                                 &kSubtypeI420})
@@ -286,15 +180,12 @@ HRESULT AsfWriterInputPin::EnumMediaTypes(IEnumMediaTypes** types) {
     audio.formattype = FORMAT_WaveFormatEx;
     offered.emplace_back(audio);
   }
-  *types = MediaTypeEnumerator::Create(std::move(offered)).Detach();
-  return S_OK;
+  return offered;
 }
 
-HRESULT AsfWriterInputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
-
-HRESULT AsfWriterInputPin::EndOfStream() {
+STDMETHODIMP AsfWriterInputPin::EndOfStream() {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (flushing_) return S_FALSE;
     endOfStream_ = true;
   }
@@ -302,69 +193,30 @@ HRESULT AsfWriterInputPin::EndOfStream() {
   return S_OK;
 }
 
-HRESULT AsfWriterInputPin::BeginFlush() {
-  std::lock_guard<std::mutex> guard(lock_);
+STDMETHODIMP AsfWriterInputPin::BeginFlush() {
+  std::lock_guard lock(lock_);
   flushing_ = true;
   return S_OK;
 }
 
-HRESULT AsfWriterInputPin::EndFlush() {
-  std::lock_guard<std::mutex> guard(lock_);
+STDMETHODIMP AsfWriterInputPin::EndFlush() {
+  std::lock_guard lock(lock_);
   flushing_ = false;
   endOfStream_ = false;
   return S_OK;
 }
 
-HRESULT AsfWriterInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
-
-HRESULT AsfWriterInputPin::GetAllocator(IMemAllocator** allocator) {
-  if (!allocator) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  if (!allocator_) {
-    const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_PPV_ARGS(&allocator_));
-    if (FAILED(hr)) {
-      *allocator = nullptr;
-      return hr;
-    }
-  }
-  ComPtr<IMemAllocator> copy = allocator_;
-  *allocator = copy.Detach();
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL) {
-  if (!allocator) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  allocator_ = allocator;
-  return S_OK;
-}
-
-HRESULT AsfWriterInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
-
-HRESULT AsfWriterInputPin::Receive(IMediaSample* sample) {
-  if (!sample) return E_POINTER;
+HRESULT AsfWriterInputPin::OnReceive(IMediaSample* sample) {
+  if (!IsConnected()) return VFW_E_NOT_CONNECTED;
   {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!connected_) return VFW_E_NOT_CONNECTED;
+    std::lock_guard lock(lock_);
     if (flushing_) return S_FALSE;
     if (endOfStream_) return VFW_E_SAMPLE_REJECTED_EOS;
   }
   return filter_.DeliverSample(index_, sample);
 }
 
-HRESULT AsfWriterInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed) {
-  if (!samples || !processed) return E_POINTER;
-  *processed = 0;
-  HRESULT hr = S_OK;
-  while (*processed < count && hr == S_OK) {
-    hr = Receive(samples[*processed]);
-    if (hr == S_OK) ++*processed;
-  }
-  return hr;
-}
-
-HRESULT AsfWriterInputPin::ReceiveCanBlock() {
+STDMETHODIMP AsfWriterInputPin::ReceiveCanBlock() {
   return S_FALSE;  // Receive only queues; the encoder thread does the work
 }
 

@@ -53,7 +53,7 @@ void AsfWritingSession::Deliver(size_t input, const uint8_t* data, size_t size,
                                 bool hasStop) {
   if (input >= settings_.inputs.size() || !data || size == 0) return;
   const AsfInput& in = settings_.inputs[input];
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   ++counters_.delivered;
   if (stopping_ || failed_) return;
   if (in.encode && size < in.raw.frameSize) {
@@ -82,7 +82,7 @@ void AsfWritingSession::Deliver(size_t input, const uint8_t* data, size_t size,
 }
 
 void AsfWritingSession::EndOfStream() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   if (stopping_) return;
   Item item;
   item.end = true;
@@ -91,19 +91,19 @@ void AsfWritingSession::EndOfStream() {
 }
 
 void AsfWritingSession::Run() {
-  std::unique_lock<std::mutex> guard(lock_);
+  std::unique_lock lock(lock_);
   for (;;) {
-    wake_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
+    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) break;  // stopping and drained
     Item item = std::move(queue_.front());
     queue_.pop_front();
-    guard.unlock();
+    lock.unlock();
     if (item.end) {
       if (events_) events_(EC_COMPLETE, S_OK);
     } else {
       Write(item);
     }
-    guard.lock();
+    lock.lock();
     if (!item.end) spare_.push_back(std::move(item.data));
   }
 }
@@ -114,7 +114,7 @@ void AsfWritingSession::Write(Item& item) {
   if (Encoding* encoding = encoders_[item.input].get()) {
     if (!encoding->converter.Convert(item.data.data(), item.data.size(), picture_) ||
         !encoding->encoder->Encode(picture_.data(), item.timeMs, accessUnit_, &key)) {
-      std::lock_guard<std::mutex> guard(lock_);
+      std::lock_guard lock(lock_);
       ++counters_.rejected;
       return;
     }
@@ -125,7 +125,7 @@ void AsfWritingSession::Write(Item& item) {
                                       payload->size(), item.timeMs, item.durationMs, key);
   bool reportFailure = false;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (ok) {
       ++counters_.written;
     } else if (muxer_->Failed() && !failed_) {
@@ -141,7 +141,7 @@ void AsfWritingSession::Write(Item& item) {
 
 void AsfWritingSession::Finish() {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (finished_) return;
     finished_ = true;
     stopping_ = true;
@@ -155,12 +155,12 @@ void AsfWritingSession::Finish() {
 }
 
 AsfWritingSession::Counters AsfWritingSession::Stats() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return counters_;
 }
 
 bool AsfWritingSession::Failed() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return failed_;
 }
 

@@ -1,55 +1,38 @@
 #pragma once
-// Media type ownership and the media type enumerator of the built-in ASF
-// writer filter.
+// The one owner of an AM_MEDIA_TYPE. The rule for pUnk everywhere: a record
+// holds its own reference, a copy adds one, freeing releases it.
 #include <windows.h>
 #include <dshow.h>
 
-#include <wrl/client.h>
+namespace dshow {
 
-#include <atomic>
-#include <vector>
-
-namespace platform {
-
-// An AM_MEDIA_TYPE that owns its format block and holds its pUnk.
-class MediaTypeCopy {
+class MediaType {
 public:
-  MediaTypeCopy();
-  explicit MediaTypeCopy(const AM_MEDIA_TYPE& type);
-  MediaTypeCopy(const MediaTypeCopy& other);
-  MediaTypeCopy& operator=(const MediaTypeCopy& other);
-  ~MediaTypeCopy();
+  MediaType() = default;
+  // A deep copy of `type`; without memory for the format block it has none.
+  explicit MediaType(const AM_MEDIA_TYPE& type);
+  MediaType(const MediaType& other);
+  MediaType(MediaType&& other) noexcept;
+  MediaType& operator=(MediaType other) noexcept;
+  ~MediaType();
 
   const AM_MEDIA_TYPE& Get() const { return type_; }
-  // Fills a caller's structure with a fresh copy (format block from the
-  // task allocator, as callers free it).
+  // Fills a caller's record with a copy the caller frees with FreeContents.
   HRESULT CopyTo(AM_MEDIA_TYPE* target) const;
-  // Frees what a caller-owned structure holds.
-  static void FreeContents(AM_MEDIA_TYPE& type);
+  // A task-allocated copy the caller frees as DeleteMediaType does
+  // (enumerators, IAMStreamConfig::GetFormat); null without memory.
+  AM_MEDIA_TYPE* CreateCopy() const;
 
-private:
+  // Copies `source` into a record holding nothing: the format block from
+  // the task allocator, a reference of its own on pUnk.
   static HRESULT Copy(const AM_MEDIA_TYPE& source, AM_MEDIA_TYPE* target);
-  AM_MEDIA_TYPE type_;
-};
-
-class MediaTypeEnumerator final : public IEnumMediaTypes {
-public:
-  static Microsoft::WRL::ComPtr<IEnumMediaTypes> Create(std::vector<MediaTypeCopy> types,
-                                                        size_t position = 0);
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
-  HRESULT STDMETHODCALLTYPE Reset() override;
-  HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes** clone) override;
+  // Frees the format block and releases pUnk; the rest stays as it is.
+  static void FreeContents(AM_MEDIA_TYPE& type);
+  // Frees a task-allocated record and what it holds.
+  static void Delete(AM_MEDIA_TYPE* type);
 
 private:
-  MediaTypeEnumerator(std::vector<MediaTypeCopy> types, size_t position)
-      : types_(std::move(types)), position_(position) {}
-  std::atomic<ULONG> refs_{1};
-  std::vector<MediaTypeCopy> types_;
-  size_t position_;
+  AM_MEDIA_TYPE type_{};
 };
 
-}  // namespace platform
+}  // namespace dshow

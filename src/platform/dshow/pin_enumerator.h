@@ -1,34 +1,18 @@
 #pragma once
-// IEnumPins over a fixed list of pins (the mixing renderer has one).
+// IEnumPins over a snapshot of a filter's pins.
 #include <windows.h>
 #include <dshow.h>
-#include <wrl/client.h>
 
-#include <atomic>
-#include <vector>
+#include "platform/dshow/snapshot_enumerator.h"
 
-namespace platform {
+namespace dshow {
 
-class PinEnumerator final : public IEnumPins {
+class PinEnumerator final
+    : public SnapshotEnumerator<PinEnumerator, IEnumPins, ComPtr<IPin>, IPin> {
 public:
-  // Interface map: IUnknown, IEnumPins.
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-
-  STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override;
-  STDMETHODIMP Skip(ULONG count) override;
-  STDMETHODIMP Reset() override;
-  STDMETHODIMP Clone(IEnumPins** copy) override;
-
-  static HRESULT Create(std::vector<Microsoft::WRL::ComPtr<IPin>> pins, IEnumPins** enumerator);
-
-private:
-  explicit PinEnumerator(std::vector<Microsoft::WRL::ComPtr<IPin>> pins) : pins_(std::move(pins)) {}
-
-  std::atomic<ULONG> references_{1};
-  std::vector<Microsoft::WRL::ComPtr<IPin>> pins_;
-  std::size_t position_ = 0;
+  PinEnumerator(std::vector<ComPtr<IPin>> pins, size_t position)
+      : SnapshotEnumerator(std::move(pins), position) {}
+  static IPin* HandOut(const ComPtr<IPin>& pin) { return ComPtr<IPin>(pin).Detach(); }
 };
 
-}  // namespace platform
+}  // namespace dshow

@@ -4,18 +4,15 @@
 #include <uuids.h>
 
 #include <chrono>
-#include <cwchar>
-#include <new>
 
-#include "platform/dshow/pin_enumerator.h"
+#include "platform/media_platform.h"
 #include "platform/mixing_renderer/renderer_window.h"
 
 namespace platform {
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace {
-constexpr wchar_t kPinName[] = L"VMR Input0";
 // The render-device event's first parameter: drawing goes through system memory.
 constexpr LONG_PTR kRenderDeviceSystemMemory = 0x04;
 // A frame later than this past its end is not worth drawing.
@@ -28,17 +25,12 @@ std::chrono::steady_clock::duration FromReferenceTime(REFERENCE_TIME time) {
 }  // namespace
 
 HRESULT CreateMixingRenderer(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  ComPtr<IBaseFilter> filter;
-  // Adopts the new object's first reference (MinGW's ComPtr::Attach would add one).
-  *filter.GetAddressOf() = new (std::nothrow) MixingRenderer();
-  if (!filter) return E_OUTOFMEMORY;
-  return filter.CopyTo(iid, object);
+  return MixingRenderer::CreateInstance(iid, object);
 }
 
 MixingRenderer::MixingRenderer()
-    : presenter_(std::make_shared<VideoPresenter>()),
+    : ComObject(CLSID_VideoMixingRenderer9),
+      presenter_(std::make_shared<VideoPresenter>()),
       pin_(*this),
       videoWindow_(*this),
       windowless_(*this),
@@ -48,50 +40,20 @@ MixingRenderer::~MixingRenderer() {
   if (window_) window_->Close();
 }
 
-STDMETHODIMP MixingRenderer::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (iid == __uuidof(IUnknown) || iid == __uuidof(IPersist) || iid == __uuidof(IMediaFilter) ||
-      iid == __uuidof(IBaseFilter))
-    *object = static_cast<IBaseFilter*>(this);
-  else if (iid == __uuidof(IAMFilterMiscFlags))
-    *object = static_cast<IAMFilterMiscFlags*>(this);
-  else if (iid == IID_IQualProp)
-    *object = static_cast<IQualProp*>(this);
-  else if (iid == __uuidof(IVMRFilterConfig9))
-    *object = static_cast<IVMRFilterConfig9*>(this);
-  else if (iid == __uuidof(IVMRAspectRatioControl9))
-    *object = static_cast<IVMRAspectRatioControl9*>(this);
-  else if (iid == __uuidof(IVMRMixerBitmap9))
-    *object = static_cast<IVMRMixerBitmap9*>(this);
-  else if (iid == IID_IVideoWindow || iid == __uuidof(IDispatch))
+HRESULT MixingRenderer::QueryOther(REFIID iid, void** object) {
+  if (iid == __uuidof(IVideoWindow) || iid == __uuidof(IDispatch))
     *object = static_cast<IVideoWindow*>(&videoWindow_);
   else if (iid == __uuidof(IVMRWindowlessControl9))
     *object = static_cast<IVMRWindowlessControl9*>(&windowless_);
-  else {
-    *object = nullptr;
+  else
     return E_NOINTERFACE;
-  }
   AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) MixingRenderer::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) MixingRenderer::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
-STDMETHODIMP MixingRenderer::GetClassID(CLSID* clsid) {
-  if (!clsid) return E_POINTER;
-  *clsid = CLSID_VideoMixingRenderer9;
   return S_OK;
 }
 
 STDMETHODIMP MixingRenderer::Stop() {
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     state_ = State_Stopped;
     ++epoch_;
     endOfStream_ = false;
@@ -106,7 +68,7 @@ STDMETHODIMP MixingRenderer::Pause() {
   const bool connected = pin_.IsConnected();
   bool announce = false, starting = false;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     if (state_ == State_Stopped) {
       starting = true;
       endOfStream_ = false;
@@ -125,7 +87,7 @@ STDMETHODIMP MixingRenderer::Pause() {
   }
   const std::shared_ptr<RendererWindow> window = Window();
   if (starting && connected && window && window->AutoShow()) window->ShowWithoutActivating();
-  if (announce) Notify(EC_VMR_RENDERDEVICE_SET, kRenderDeviceSystemMemory, 0);
+  if (announce) NotifyEvent(EC_VMR_RENDERDEVICE_SET, kRenderDeviceSystemMemory, 0);
   return S_OK;
 }
 
@@ -136,21 +98,21 @@ STDMETHODIMP MixingRenderer::Run(REFERENCE_TIME start) {
   }
   bool complete = false;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     state_ = State_Running;
     start_ = start;
     complete = endOfStream_ && !completeSent_;
     completeSent_ = completeSent_ || complete;
     changed_.notify_all();
   }
-  if (complete) Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+  if (complete) NotifyEvent(EC_COMPLETE, S_OK, EventSender());
   return S_OK;
 }
 
 STDMETHODIMP MixingRenderer::GetState(DWORD milliseconds, FILTER_STATE* state) {
   if (!state) return E_POINTER;
   const bool connected = pin_.IsConnected();
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(stateLock_);
   // Paused without a picture yet: the transition completes with the first frame.
   const auto cued = [&] { return state_ != State_Paused || prerolled_ || endOfStream_ || !connected; };
   if (!cued() && milliseconds)
@@ -159,52 +121,9 @@ STDMETHODIMP MixingRenderer::GetState(DWORD milliseconds, FILTER_STATE* state) {
   return cued() ? S_OK : VFW_S_STATE_INTERMEDIATE;
 }
 
-STDMETHODIMP MixingRenderer::SetSyncSource(IReferenceClock* clock) {
-  std::lock_guard lock(mutex_);
-  clock_ = clock;
-  return S_OK;
+std::vector<ComPtr<IPin>> MixingRenderer::Pins() {
+  return {ComPtr<IPin>(&pin_)};
 }
-
-STDMETHODIMP MixingRenderer::GetSyncSource(IReferenceClock** clock) {
-  if (!clock) return E_POINTER;
-  std::lock_guard lock(mutex_);
-  *clock = nullptr;
-  return clock_ ? clock_.CopyTo(clock) : S_OK;
-}
-
-STDMETHODIMP MixingRenderer::EnumPins(IEnumPins** pins) {
-  return PinEnumerator::Create({ComPtr<IPin>(&pin_)}, pins);
-}
-
-STDMETHODIMP MixingRenderer::FindPin(LPCWSTR id, IPin** pin) {
-  if (!id || !pin) return E_POINTER;
-  *pin = nullptr;
-  if (std::wcscmp(id, kPinName) != 0) return VFW_E_NOT_FOUND;
-  return ComPtr<IPin>(&pin_).CopyTo(pin);
-}
-
-STDMETHODIMP MixingRenderer::QueryFilterInfo(FILTER_INFO* info) {
-  if (!info) return E_POINTER;
-  std::lock_guard lock(mutex_);
-  wcsncpy(info->achName, name_.c_str(), MAX_FILTER_NAME);
-  info->achName[MAX_FILTER_NAME - 1] = L'\0';
-  // The caller gets its own reference to the graph, as the interface requires.
-  ComPtr<IFilterGraph> graph(graph_);
-  info->pGraph = graph.Detach();
-  return S_OK;
-}
-
-STDMETHODIMP MixingRenderer::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-  ComPtr<IMediaEventSink> events;
-  if (graph) (void)graph->QueryInterface(IID_PPV_ARGS(&events));  // a graph without events gets none
-  std::lock_guard lock(mutex_);
-  graph_ = graph;
-  events_ = events.Get();
-  name_ = name ? name : L"";
-  return S_OK;
-}
-
-STDMETHODIMP MixingRenderer::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
 
 STDMETHODIMP_(ULONG) MixingRenderer::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
@@ -238,21 +157,21 @@ STDMETHODIMP MixingRenderer::SetImageCompositor(IVMRImageCompositor9*) { return 
 STDMETHODIMP MixingRenderer::SetNumberOfStreams(DWORD streams) {
   if (streams < 1 || streams > kMaxStreams) return E_INVALIDARG;
   if (pin_.IsConnected()) return VFW_E_WRONG_STATE;
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   streams_ = streams;
   return S_OK;
 }
 
 STDMETHODIMP MixingRenderer::GetNumberOfStreams(DWORD* streams) {
   if (!streams) return E_POINTER;
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   *streams = streams_;
   return streams_ ? S_OK : VFW_E_VMR_NOT_IN_MIXER_MODE;
 }
 
 STDMETHODIMP MixingRenderer::SetRenderingPrefs(DWORD preferences) {
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     renderingPrefs_ = preferences;
   }
   presenter_->SetDrawBorder(!(preferences & RenderPrefs9_DoNotRenderBorder));
@@ -261,7 +180,7 @@ STDMETHODIMP MixingRenderer::SetRenderingPrefs(DWORD preferences) {
 
 STDMETHODIMP MixingRenderer::GetRenderingPrefs(DWORD* preferences) {
   if (!preferences) return E_POINTER;
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   *preferences = renderingPrefs_;
   return S_OK;
 }
@@ -272,7 +191,7 @@ STDMETHODIMP MixingRenderer::SetRenderingMode(DWORD mode) {
   if (pin_.IsConnected()) return VFW_E_WRONG_STATE;
   std::shared_ptr<RendererWindow> closing;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     renderingMode_ = mode;
     if (mode == VMR9Mode_Windowless) closing = std::move(window_);
   }
@@ -280,7 +199,7 @@ STDMETHODIMP MixingRenderer::SetRenderingMode(DWORD mode) {
   if (mode == VMR9Mode_Windowed && !Window()) {
     std::shared_ptr<RendererWindow> window = RendererWindow::Create(presenter_);
     if (!window) return E_FAIL;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     window_ = std::move(window);
   }
   return S_OK;
@@ -318,25 +237,20 @@ STDMETHODIMP MixingRenderer::GetAlphaBitmapParameters(VMR9AlphaBitmap* bitmap) {
   return presenter_->Overlay().GetAlphaBitmapParameters(bitmap);
 }
 
-bool MixingRenderer::IsStopped() const {
-  std::lock_guard lock(mutex_);
-  return state_ == State_Stopped;
-}
-
 void MixingRenderer::OnConnected(const VideoFormat& format) {
   presenter_->SetFormat(format);
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   deviceAnnounced_ = false;
 }
 
 void MixingRenderer::OnDisconnected() {
   presenter_->ClearFormat();
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   deviceAnnounced_ = false;
 }
 
 HRESULT MixingRenderer::Receive(IMediaSample* sample) {
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(stateLock_);
   if (state_ == State_Stopped) return VFW_E_WRONG_STATE;
   if (flushing_) return S_FALSE;
   if (endOfStream_) return VFW_E_SAMPLE_REJECTED_EOS;
@@ -403,7 +317,7 @@ bool MixingRenderer::Draw(IMediaSample* sample) {
 HRESULT MixingRenderer::EndOfStream() {
   bool complete = false;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateLock_);
     if (flushing_) return S_FALSE;
     if (state_ == State_Stopped) return VFW_E_WRONG_STATE;
     endOfStream_ = true;
@@ -411,12 +325,12 @@ HRESULT MixingRenderer::EndOfStream() {
     completeSent_ = completeSent_ || complete;
     changed_.notify_all();
   }
-  if (complete) Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+  if (complete) NotifyEvent(EC_COMPLETE, S_OK, EventSender());
   return S_OK;
 }
 
 HRESULT MixingRenderer::BeginFlush() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   flushing_ = true;
   ++epoch_;
   changed_.notify_all();
@@ -424,7 +338,7 @@ HRESULT MixingRenderer::BeginFlush() {
 }
 
 HRESULT MixingRenderer::EndFlush() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   flushing_ = false;
   endOfStream_ = false;
   completeSent_ = false;
@@ -433,28 +347,18 @@ HRESULT MixingRenderer::EndFlush() {
 }
 
 std::shared_ptr<RendererWindow> MixingRenderer::Window() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   return window_;
 }
 
 DWORD MixingRenderer::RenderingMode() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   return renderingMode_;
 }
 
 REFERENCE_TIME MixingRenderer::StreamStart() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stateLock_);
   return start_;
-}
-
-void MixingRenderer::Notify(long code, LONG_PTR first, LONG_PTR second) {
-  IMediaEventSink* events = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    events = events_;
-  }
-  // Called without our lock: the graph may call back into the filter.
-  if (events) (void)events->Notify(code, first, second);  // nobody to tell if the graph refuses
 }
 
 }  // namespace platform

@@ -16,12 +16,17 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
+#include <vector>
 
+#include "platform/dshow/com_object.h"
+#include "platform/dshow/filter_base.h"
 #include "platform/mixing_renderer/mixing_renderer_pin.h"
 #include "platform/mixing_renderer/renderer_video_window.h"
 #include "platform/mixing_renderer/renderer_windowless_control.h"
 #include "platform/mixing_renderer/video_presenter.h"
+
+// MinGW declares IQualProp without binding its IID to the type.
+__CRT_UUID_DECL(IQualProp, 0x1bd0ecb0, 0xf8e2, 0x11ce, 0xaa, 0xc6, 0x00, 0x20, 0xaf, 0x0b, 0x99, 0xa3)
 
 namespace platform {
 
@@ -30,38 +35,20 @@ class RendererWindow;
 // Creates the renderer on the calling thread, which owns its window.
 HRESULT CreateMixingRenderer(REFIID iid, void** object);
 
-class MixingRenderer final : public IBaseFilter,
-                             public IAMFilterMiscFlags,
-                             public IQualProp,
-                             public IVMRFilterConfig9,
-                             public IVMRAspectRatioControl9,
-                             public IVMRMixerBitmap9 {
+class MixingRenderer final
+    : public dshow::ComObject<MixingRenderer, dshow::FilterBase, IAMFilterMiscFlags, IQualProp,
+                              IVMRFilterConfig9, IVMRAspectRatioControl9, IVMRMixerBitmap9> {
 public:
-  // Interface map:
-  //   IUnknown, IPersist, IMediaFilter, IBaseFilter     this
-  //   IAMFilterMiscFlags, IQualProp                      this
-  //   IVMRFilterConfig9, IVMRAspectRatioControl9         this
-  //   IVMRMixerBitmap9                                   this
-  //   IVideoWindow                                       videoWindow_
-  //   IVMRWindowlessControl9                             windowless_
-  // The input pin (IPin, IMemInputPin) is reached through EnumPins/FindPin.
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  // IVideoWindow and IVMRWindowlessControl9 are parts of their own; the
+  // input pin (IPin, IMemInputPin) is reached through EnumPins/FindPin.
+  HRESULT QueryOther(REFIID iid, void** object);
 
-  // IPersist, IMediaFilter, IBaseFilter
-  STDMETHODIMP GetClassID(CLSID* clsid) override;
+  // IMediaFilter
   STDMETHODIMP Stop() override;
   STDMETHODIMP Pause() override;
   STDMETHODIMP Run(REFERENCE_TIME start) override;
+  // Paused without a picture yet, the transition completes with the first frame.
   STDMETHODIMP GetState(DWORD milliseconds, FILTER_STATE* state) override;
-  STDMETHODIMP SetSyncSource(IReferenceClock* clock) override;
-  STDMETHODIMP GetSyncSource(IReferenceClock** clock) override;
-  STDMETHODIMP EnumPins(IEnumPins** pins) override;
-  STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override;
-  STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
-  STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-  STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
 
   // IAMFilterMiscFlags
   STDMETHODIMP_(ULONG) GetMiscFlags() override;
@@ -94,7 +81,6 @@ public:
 
   // For the pin. Receive, EndOfStream and the flush calls come on the
   // streaming thread.
-  bool IsStopped() const;
   void OnConnected(const VideoFormat& format);
   void OnDisconnected();
   HRESULT Receive(IMediaSample* sample);
@@ -111,25 +97,22 @@ public:
   REFERENCE_TIME StreamStart() const;
   void SetClippingWindow(HWND window) { clippingWindow_ = window; }
 
-private:
-  friend HRESULT CreateMixingRenderer(REFIID iid, void** object);
   MixingRenderer();
   ~MixingRenderer();
+
+private:
   // Draws the sample into the current target; false when it does not fit the format.
   bool Draw(IMediaSample* sample);
-  void Notify(long code, LONG_PTR first, LONG_PTR second);
+  std::vector<dshow::ComPtr<IPin>> Pins() override;
 
-  std::atomic<ULONG> references_{1};
   std::shared_ptr<VideoPresenter> presenter_;
   MixingRendererPin pin_;
   RendererVideoWindow videoWindow_;
   RendererWindowlessControl windowless_;
   std::atomic<HWND> clippingWindow_{nullptr};
 
-  // Guards everything below; the streaming thread waits on `changed_`.
-  mutable std::mutex mutex_;
+  // Everything below is under stateLock_; the streaming thread waits on `changed_`.
   std::condition_variable changed_;
-  FILTER_STATE state_ = State_Stopped;
   REFERENCE_TIME start_ = 0;
   // Bumped by stop and flush so a waiting Receive knows its frame is stale.
   std::uint64_t epoch_ = 0;
@@ -138,11 +121,6 @@ private:
   bool completeSent_ = false;
   bool prerolled_ = false;
   bool deviceAnnounced_ = false;
-  Microsoft::WRL::ComPtr<IReferenceClock> clock_;
-  // Not counted: the graph owns its filters, a reference back would keep it alive.
-  IFilterGraph* graph_ = nullptr;
-  IMediaEventSink* events_ = nullptr;
-  std::wstring name_;
   DWORD renderingMode_ = VMR9Mode_Windowed;
   DWORD streams_ = 0;  // 0: not in mixing mode yet
   DWORD renderingPrefs_ = 0;

@@ -89,7 +89,7 @@ HRESULT OverlayMixer::SetAlphaBitmap(const VMR9AlphaBitmap& description) {
     const HRESULT copied = CopySelectedBitmap(description.hdc, pixels, width, height);
     if (FAILED(copied)) return copied;
   }
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (!fromDc) {
     width = bitmapWidth_;
     height = bitmapHeight_;
@@ -108,7 +108,7 @@ HRESULT OverlayMixer::SetAlphaBitmap(const VMR9AlphaBitmap& description) {
 }
 
 HRESULT OverlayMixer::UpdateAlphaBitmapParameters(const VMR9AlphaBitmap& description) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (!hasBitmap_) return VFW_E_WRONG_STATE;
   const HRESULT valid = Check(description, bitmapWidth_, bitmapHeight_);
   if (FAILED(valid)) return valid;
@@ -121,7 +121,7 @@ HRESULT OverlayMixer::UpdateAlphaBitmapParameters(const VMR9AlphaBitmap& descrip
 
 HRESULT OverlayMixer::GetAlphaBitmapParameters(VMR9AlphaBitmap* description) const {
   if (!description) return E_POINTER;
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   *description = parameters_;
   return S_OK;
 }
@@ -168,7 +168,7 @@ void OverlayMixer::Build(int width, int height) {
 }
 
 void OverlayMixer::BlendInto(std::uint32_t* pixels, int width, int height) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (!hasBitmap_ || (parameters_.dwFlags & VMR9AlphaBitmap_Disable)) return;
   if (!layer_.valid || layer_.width != width || layer_.height != height) Build(width, height);
   const std::uint32_t alpha = static_cast<std::uint32_t>(std::lround(parameters_.fAlpha * 256.0f));

@@ -45,7 +45,7 @@ private:
   HRESULT Check(const VMR9AlphaBitmap& description, int bitmapWidth, int bitmapHeight) const;
   void Build(int width, int height);
 
-  mutable std::mutex mutex_;
+  mutable std::mutex lock_;
   VMR9AlphaBitmap parameters_{};
   bool hasBitmap_ = false;
   int bitmapWidth_ = 0;

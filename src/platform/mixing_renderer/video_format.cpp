@@ -86,43 +86,4 @@ void ConvertToRgb32(const VideoFormat& format, const BYTE* source, std::uint32_t
   }
 }
 
-OwnedMediaType::OwnedMediaType(const AM_MEDIA_TYPE& type) {
-  if (FAILED(CopyMediaType(type, &type_))) type_ = AM_MEDIA_TYPE{};
-}
-
-OwnedMediaType::~OwnedMediaType() { FreeMediaTypeContents(type_); }
-
-HRESULT OwnedMediaType::Assign(const AM_MEDIA_TYPE& type) {
-  FreeMediaTypeContents(type_);
-  const HRESULT copied = CopyMediaType(type, &type_);
-  if (FAILED(copied)) type_ = AM_MEDIA_TYPE{};
-  return copied;
-}
-
-HRESULT OwnedMediaType::CopyTo(AM_MEDIA_TYPE* target) const {
-  if (!target) return E_POINTER;
-  return CopyMediaType(type_, target);
-}
-
-HRESULT CopyMediaType(const AM_MEDIA_TYPE& source, AM_MEDIA_TYPE* target) {
-  *target = source;
-  // Video types leave pUnk unused; copies never carry it.
-  target->pUnk = nullptr;
-  target->pbFormat = nullptr;
-  target->cbFormat = 0;
-  if (source.cbFormat && source.pbFormat) {
-    target->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source.cbFormat));
-    if (!target->pbFormat) return E_OUTOFMEMORY;
-    std::memcpy(target->pbFormat, source.pbFormat, source.cbFormat);
-    target->cbFormat = source.cbFormat;
-  }
-  return S_OK;
-}
-
-void FreeMediaTypeContents(AM_MEDIA_TYPE& type) {
-  if (type.pbFormat) CoTaskMemFree(type.pbFormat);
-  type.pbFormat = nullptr;
-  type.cbFormat = 0;
-}
-
 }  // namespace platform

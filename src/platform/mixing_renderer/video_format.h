@@ -32,27 +32,4 @@ std::optional<VideoFormat> VideoFormatOf(const AM_MEDIA_TYPE& type);
 // width * height top-down BGRX pixels.
 void ConvertToRgb32(const VideoFormat& format, const BYTE* source, std::uint32_t* target);
 
-// A media type owning its format block (CoTaskMem, as the platform frees it).
-class OwnedMediaType {
-public:
-  OwnedMediaType() = default;
-  explicit OwnedMediaType(const AM_MEDIA_TYPE& type);
-  ~OwnedMediaType();
-  OwnedMediaType(const OwnedMediaType&) = delete;
-  OwnedMediaType& operator=(const OwnedMediaType&) = delete;
-
-  const AM_MEDIA_TYPE& Get() const { return type_; }
-  HRESULT Assign(const AM_MEDIA_TYPE& type);
-  // Deep copy into a caller's record (its format block becomes the caller's).
-  HRESULT CopyTo(AM_MEDIA_TYPE* target) const;
-
-private:
-  AM_MEDIA_TYPE type_{};
-};
-
-// Deep copy of a media type into an empty record.
-HRESULT CopyMediaType(const AM_MEDIA_TYPE& source, AM_MEDIA_TYPE* target);
-// Frees a media type record's format block.
-void FreeMediaTypeContents(AM_MEDIA_TYPE& type);
-
 }  // namespace platform

@@ -32,25 +32,25 @@ void Fill(HDC dc, const RECT& r, HBRUSH brush) {
 }  // namespace
 
 void VideoPresenter::SetFormat(const VideoFormat& format) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   format_ = format;
   picture_.assign(std::size_t(format.width) * format.height, 0);
   hasPicture_ = false;
 }
 
 void VideoPresenter::ClearFormat() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   format_.reset();
   hasPicture_ = false;
 }
 
 std::optional<VideoFormat> VideoPresenter::Format() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return format_;
 }
 
 bool VideoPresenter::Present(const BYTE* data, std::size_t size, HWND target) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (!format_ || !data || size < format_->FrameBytes()) return false;
   ConvertToRgb32(*format_, data, picture_.data());
   overlay_.BlendInto(picture_.data(), format_->width, format_->height);
@@ -69,7 +69,7 @@ bool VideoPresenter::Present(const BYTE* data, std::size_t size, HWND target) {
 }
 
 void VideoPresenter::Paint(HDC dc, const RECT& clientArea) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   PaintLocked(dc, clientArea);
 }
 
@@ -107,44 +107,44 @@ void VideoPresenter::PaintLocked(HDC dc, const RECT& clientArea) {
 }
 
 DWORD VideoPresenter::AspectRatioMode() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return aspectRatioMode_;
 }
 
 void VideoPresenter::SetAspectRatioMode(DWORD mode) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   aspectRatioMode_ = mode;
 }
 
 COLORREF VideoPresenter::BorderColor() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return borderColor_;
 }
 
 void VideoPresenter::SetBorderColor(COLORREF colour) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   borderColor_ = colour;
 }
 
 void VideoPresenter::SetDrawBorder(bool draw) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   drawBorder_ = draw;
 }
 
 void VideoPresenter::SetVideoPosition(const RECT& source, const RECT& destination) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   source_ = source;
   destination_ = destination;
 }
 
 void VideoPresenter::VideoPosition(RECT& source, RECT& destination) const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   source = IsEmpty(source_) && format_ ? RECT{0, 0, format_->width, format_->height} : source_;
   destination = destination_;
 }
 
 std::vector<BYTE> VideoPresenter::CurrentImage() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (!format_ || !hasPicture_) return {};
   BITMAPINFOHEADER header{};
   header.biSize = sizeof header;

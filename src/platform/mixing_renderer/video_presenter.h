@@ -46,7 +46,7 @@ public:
 private:
   void PaintLocked(HDC dc, const RECT& clientArea);
 
-  mutable std::mutex mutex_;
+  mutable std::mutex lock_;
   OverlayMixer overlay_;
   std::optional<VideoFormat> format_;
   std::vector<std::uint32_t> picture_;

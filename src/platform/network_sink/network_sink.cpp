@@ -5,14 +5,14 @@
 #include "platform/asf_writer/asf_writer_advanced.h"
 #include "platform/platform_factory.h"
 
-using Microsoft::WRL::ComPtr;
+using dshow::ComPtr;
 
 namespace platform {
 
 HRESULT CreateBuiltInNetworkSink(IWMWriterNetworkSink** sink) {
   if (!sink) return E_POINTER;
-  *sink = new NetworkSink();
-  return S_OK;
+  *sink = NetworkSink::Make().Detach();
+  return *sink ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT CreateWriterNetworkSink(IWMWriterNetworkSink** sink) {
@@ -34,30 +34,7 @@ HRESULT CreateWriterNetworkSink(IWMWriterNetworkSink** sink) {
 
 NetworkSink::NetworkSink() = default;
 
-HRESULT NetworkSink::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWMWriterSink) ||
-      IsEqualIID(iid, IID_IWMWriterNetworkSink)) {
-    *object = static_cast<IWMWriterNetworkSink*>(this);
-  } else if (IsEqualIID(iid, IID_IWMClientConnections)) {
-    *object = static_cast<IWMClientConnections*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG NetworkSink::AddRef() { return ++refs_; }
-
-ULONG NetworkSink::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
-HRESULT NetworkSink::OnHeader(INSSBuffer* header) {
+STDMETHODIMP NetworkSink::OnHeader(INSSBuffer* header) {
   if (!header) return E_POINTER;
   BYTE* data = nullptr;
   DWORD length = 0;
@@ -67,19 +44,19 @@ HRESULT NetworkSink::OnHeader(INSSBuffer* header) {
   return S_OK;
 }
 
-HRESULT NetworkSink::IsRealTime(WINBOOL* realTime) {
+STDMETHODIMP NetworkSink::IsRealTime(WINBOOL* realTime) {
   if (!realTime) return E_POINTER;
   *realTime = TRUE;
   return S_OK;
 }
 
-HRESULT NetworkSink::AllocateDataUnit(DWORD size, INSSBuffer** unit) {
+STDMETHODIMP NetworkSink::AllocateDataUnit(DWORD size, INSSBuffer** unit) {
   if (!unit) return E_POINTER;
   *unit = MemoryNssBuffer::Create(nullptr, size).Detach();
-  return S_OK;
+  return *unit ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT NetworkSink::OnDataUnit(INSSBuffer* unit) {
+STDMETHODIMP NetworkSink::OnDataUnit(INSSBuffer* unit) {
   if (!unit) return E_POINTER;
   BYTE* data = nullptr;
   DWORD length = 0;
@@ -89,33 +66,33 @@ HRESULT NetworkSink::OnDataUnit(INSSBuffer* unit) {
   return S_OK;
 }
 
-HRESULT NetworkSink::OnEndWriting() {
+STDMETHODIMP NetworkSink::OnEndWriting() {
   server_.EndOfStream();
   return S_OK;
 }
 
-HRESULT NetworkSink::SetMaximumClients(DWORD count) {
+STDMETHODIMP NetworkSink::SetMaximumClients(DWORD count) {
   server_.SetMaximumClients(count);
   return S_OK;
 }
 
-HRESULT NetworkSink::GetMaximumClients(DWORD* count) {
+STDMETHODIMP NetworkSink::GetMaximumClients(DWORD* count) {
   if (!count) return E_POINTER;
   *count = server_.MaximumClients();
   return S_OK;
 }
 
-HRESULT NetworkSink::SetNetworkProtocol(WMT_NET_PROTOCOL protocol) {
+STDMETHODIMP NetworkSink::SetNetworkProtocol(WMT_NET_PROTOCOL protocol) {
   return protocol == WMT_PROTOCOL_HTTP ? S_OK : E_INVALIDARG;
 }
 
-HRESULT NetworkSink::GetNetworkProtocol(WMT_NET_PROTOCOL* protocol) {
+STDMETHODIMP NetworkSink::GetNetworkProtocol(WMT_NET_PROTOCOL* protocol) {
   if (!protocol) return E_POINTER;
   *protocol = WMT_PROTOCOL_HTTP;
   return S_OK;
 }
 
-HRESULT NetworkSink::GetHostURL(WCHAR* url, DWORD* length) {
+STDMETHODIMP NetworkSink::GetHostURL(WCHAR* url, DWORD* length) {
   if (!length) return E_POINTER;
   if (!server_.IsOpen()) return E_UNEXPECTED;
   wchar_t host[256] = L"localhost";
@@ -132,7 +109,7 @@ HRESULT NetworkSink::GetHostURL(WCHAR* url, DWORD* length) {
   return S_OK;
 }
 
-HRESULT NetworkSink::Open(DWORD* port) {
+STDMETHODIMP NetworkSink::Open(DWORD* port) {
   if (!port) return E_POINTER;
   uint32_t chosen = *port;
   const HRESULT hr = server_.Open(&chosen);
@@ -140,23 +117,23 @@ HRESULT NetworkSink::Open(DWORD* port) {
   return hr;
 }
 
-HRESULT NetworkSink::Disconnect() {
+STDMETHODIMP NetworkSink::Disconnect() {
   server_.DisconnectAll();
   return S_OK;
 }
 
-HRESULT NetworkSink::Close() {
+STDMETHODIMP NetworkSink::Close() {
   server_.Close();
   return S_OK;
 }
 
-HRESULT NetworkSink::GetClientCount(DWORD* count) {
+STDMETHODIMP NetworkSink::GetClientCount(DWORD* count) {
   if (!count) return E_POINTER;
   *count = static_cast<DWORD>(server_.StreamingClients().size());
   return S_OK;
 }
 
-HRESULT NetworkSink::GetClientProperties(DWORD index, WM_CLIENT_PROPERTIES* properties) {
+STDMETHODIMP NetworkSink::GetClientProperties(DWORD index, WM_CLIENT_PROPERTIES* properties) {
   if (!properties) return E_POINTER;
   const auto clients = server_.StreamingClients();
   if (index >= clients.size()) return E_INVALIDARG;

@@ -6,13 +6,18 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <wrl/client.h>
-
-#include <atomic>
 #include <memory>
 
+#include "platform/dshow/com_object.h"
 #include "platform/network_sink/wmsp_server.h"
 #include "platform/wm_interfaces.h"
+
+namespace dshow {
+template <>
+struct InterfaceAlso<IWMWriterNetworkSink> {
+  static bool Answers(REFIID iid) { return iid == __uuidof(IWMWriterSink); }
+};
+}  // namespace dshow
 
 namespace platform {
 
@@ -23,38 +28,32 @@ HRESULT CreateWriterNetworkSink(IWMWriterNetworkSink** sink);
 // The built-in sink on its own.
 HRESULT CreateBuiltInNetworkSink(IWMWriterNetworkSink** sink);
 
-class NetworkSink final : public IWMWriterNetworkSink, public IWMClientConnections {
-  // Interfaces: IUnknown, IWMWriterSink, IWMWriterNetworkSink, IWMClientConnections.
+class NetworkSink final
+    : public dshow::ComObject<NetworkSink, IWMWriterNetworkSink, IWMClientConnections> {
 public:
   NetworkSink();
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   // IWMWriterSink. Thread: the writer's thread.
-  HRESULT STDMETHODCALLTYPE OnHeader(INSSBuffer* header) override;
-  HRESULT STDMETHODCALLTYPE IsRealTime(WINBOOL* realTime) override;
-  HRESULT STDMETHODCALLTYPE AllocateDataUnit(DWORD size, INSSBuffer** unit) override;
-  HRESULT STDMETHODCALLTYPE OnDataUnit(INSSBuffer* unit) override;
-  HRESULT STDMETHODCALLTYPE OnEndWriting() override;
+  STDMETHODIMP OnHeader(INSSBuffer* header) override;
+  STDMETHODIMP IsRealTime(WINBOOL* realTime) override;
+  STDMETHODIMP AllocateDataUnit(DWORD size, INSSBuffer** unit) override;
+  STDMETHODIMP OnDataUnit(INSSBuffer* unit) override;
+  STDMETHODIMP OnEndWriting() override;
   // IWMWriterNetworkSink
-  HRESULT STDMETHODCALLTYPE SetMaximumClients(DWORD count) override;
-  HRESULT STDMETHODCALLTYPE GetMaximumClients(DWORD* count) override;
-  HRESULT STDMETHODCALLTYPE SetNetworkProtocol(WMT_NET_PROTOCOL protocol) override;
-  HRESULT STDMETHODCALLTYPE GetNetworkProtocol(WMT_NET_PROTOCOL* protocol) override;
-  HRESULT STDMETHODCALLTYPE GetHostURL(WCHAR* url, DWORD* length) override;
-  HRESULT STDMETHODCALLTYPE Open(DWORD* port) override;
-  HRESULT STDMETHODCALLTYPE Disconnect() override;
-  HRESULT STDMETHODCALLTYPE Close() override;
+  STDMETHODIMP SetMaximumClients(DWORD count) override;
+  STDMETHODIMP GetMaximumClients(DWORD* count) override;
+  STDMETHODIMP SetNetworkProtocol(WMT_NET_PROTOCOL protocol) override;
+  STDMETHODIMP GetNetworkProtocol(WMT_NET_PROTOCOL* protocol) override;
+  STDMETHODIMP GetHostURL(WCHAR* url, DWORD* length) override;
+  STDMETHODIMP Open(DWORD* port) override;
+  STDMETHODIMP Disconnect() override;
+  STDMETHODIMP Close() override;
   // IWMClientConnections: the clients receiving the stream.
-  HRESULT STDMETHODCALLTYPE GetClientCount(DWORD* count) override;
-  HRESULT STDMETHODCALLTYPE GetClientProperties(DWORD index,
+  STDMETHODIMP GetClientCount(DWORD* count) override;
+  STDMETHODIMP GetClientProperties(DWORD index,
                                                 WM_CLIENT_PROPERTIES* properties) override;
 
 private:
-  ~NetworkSink() = default;
-  std::atomic<ULONG> refs_{1};
   WmspServer server_;
 };
 

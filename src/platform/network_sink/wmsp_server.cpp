@@ -38,7 +38,7 @@ std::string ResponseHead(const char* status, const char* contentType, uint32_t c
 }  // namespace
 
 struct WmspServer::Client {
-  SOCKET socket = INVALID_SOCKET;
+  UniqueSocket socket;
   ClientAddress address{};
   uint32_t id = 0;
   std::mutex lock;
@@ -61,22 +61,22 @@ WmspServer::~WmspServer() {
 }
 
 void WmspServer::SetMaximumClients(uint32_t count) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   maxClients_ = count;
 }
 
 uint32_t WmspServer::MaximumClients() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return maxClients_;
 }
 
 bool WmspServer::IsOpen() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return listener_ != INVALID_SOCKET;
+  std::lock_guard lock(lock_);
+  return listener_.Valid();
 }
 
 uint32_t WmspServer::Port() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   return port_;
 }
 
@@ -85,30 +85,27 @@ HRESULT WmspServer::Open(uint32_t* port) {
   if (!winsock_) return E_FAIL;
   if (*port > 0xFFFF) return E_INVALIDARG;
   {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (listener_ != INVALID_SOCKET) return E_UNEXPECTED;
+    std::lock_guard lock(lock_);
+    if (listener_.Valid()) return E_UNEXPECTED;
   }
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (listener == INVALID_SOCKET) return HRESULT_FROM_WIN32(WSAGetLastError());
+  UniqueSocket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  if (!listener.Valid()) return HRESULT_FROM_WIN32(WSAGetLastError());
   // A second sink must not share a port that is already serving.
   BOOL exclusive = TRUE;
-  (void)setsockopt(listener, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+  (void)setsockopt(listener.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                    reinterpret_cast<const char*>(&exclusive), sizeof(exclusive));  // best effort
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   address.sin_port = htons(static_cast<u_short>(*port));
   int length = sizeof(address);
-  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      listen(listener, SOMAXCONN) != 0 ||
-      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    const HRESULT hr = HRESULT_FROM_WIN32(WSAGetLastError());
-    closesocket(listener);
-    return hr;
-  }
+  if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(listener.Get(), SOMAXCONN) != 0 ||
+      getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    return HRESULT_FROM_WIN32(WSAGetLastError());
   *port = ntohs(address.sin_port);
-  std::lock_guard<std::mutex> guard(lock_);
-  listener_ = listener;
+  std::lock_guard lock(lock_);
+  listener_ = std::move(listener);
   port_ = *port;
   closing_ = false;
   acceptThread_ = std::thread([this] { AcceptLoop(); });
@@ -118,33 +115,32 @@ HRESULT WmspServer::Open(uint32_t* port) {
 void WmspServer::AcceptLoop() {
   SOCKET listener;
   {
-    std::lock_guard<std::mutex> guard(lock_);
-    listener = listener_;
+    std::lock_guard lock(lock_);
+    listener = listener_.Get();
   }
   for (;;) {
     if (!WaitSocket(listener, false, kPollMs)) {
-      std::lock_guard<std::mutex> guard(lock_);
+      std::lock_guard lock(lock_);
       if (closing_) return;
       continue;
     }
     sockaddr_in from{};
     int length = sizeof(from);
-    SOCKET socket = accept(listener, reinterpret_cast<sockaddr*>(&from), &length);
-    if (socket == INVALID_SOCKET) {
-      std::lock_guard<std::mutex> guard(lock_);
+    UniqueSocket socket(accept(listener, reinterpret_cast<sockaddr*>(&from), &length));
+    if (!socket.Valid()) {
+      std::lock_guard lock(lock_);
       if (closing_) return;
       continue;
     }
     u_long nonBlocking = 1;
-    (void)ioctlsocket(socket, FIONBIO, &nonBlocking);  // waits use select either way
+    (void)ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);  // waits use select either way
     ReapFinishedThreads();
     auto client = std::make_shared<Client>();
-    client->socket = socket;
+    client->socket = std::move(socket);
     client->address = ClientAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     if (closing_ || connections_.size() >= maxClients_ + kSpareConnections) {
-      closesocket(socket);  // too many at once: not even a request is read
-      continue;
+      continue;  // too many at once: closed before even a request is read
     }
     client->id = nextClientId_++;
     connections_.push_back(client);
@@ -155,11 +151,11 @@ void WmspServer::AcceptLoop() {
 void WmspServer::ReapFinishedThreads() {
   std::vector<std::thread> done;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     for (auto it = threads_.begin(); it != threads_.end();) {
       bool finished;
       {
-        std::lock_guard<std::mutex> clientGuard(it->first->lock);
+        std::lock_guard clientLock(it->first->lock);
         finished = it->first->finished;
       }
       // Erasing may free the client with its lock: never while holding it.
@@ -180,11 +176,11 @@ bool WmspServer::ReadRequest(Client& client, std::string* head) {
   char buffer[1024];
   while (std::chrono::steady_clock::now() < deadline) {
     {
-      std::lock_guard<std::mutex> guard(client.lock);
+      std::lock_guard lock(client.lock);
       if (client.dropped) return false;
     }
-    if (!WaitSocket(client.socket, false, kPollMs)) continue;
-    const int got = recv(client.socket, buffer, sizeof(buffer), 0);
+    if (!WaitSocket(client.socket.Get(), false, kPollMs)) continue;
+    const int got = recv(client.socket.Get(), buffer, sizeof(buffer), 0);
     if (got <= 0) return false;
     received.append(buffer, static_cast<size_t>(got));
     const size_t length = RequestHeadLength(received);
@@ -200,11 +196,11 @@ bool WmspServer::ReadRequest(Client& client, std::string* head) {
 bool WmspServer::SendAll(Client& client, const uint8_t* data, size_t size) {
   while (size > 0) {
     {
-      std::lock_guard<std::mutex> guard(client.lock);
+      std::lock_guard lock(client.lock);
       if (client.dropped) return false;
     }
-    if (!WaitSocket(client.socket, true, kPollMs)) continue;
-    const int sent = send(client.socket, reinterpret_cast<const char*>(data),
+    if (!WaitSocket(client.socket.Get(), true, kPollMs)) continue;
+    const int sent = send(client.socket.Get(), reinterpret_cast<const char*>(data),
                           static_cast<int>(std::min<size_t>(size, 1 << 16)), 0);
     if (sent == SOCKET_ERROR) {
       if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
@@ -223,7 +219,7 @@ void WmspServer::Serve(const std::shared_ptr<Client>& client) {
     std::vector<uint8_t> header;
     bool admitted = false;
     {
-      std::lock_guard<std::mutex> guard(lock_);
+      std::lock_guard lock(lock_);
       header = header_;
       admitted = !header.empty() && streaming_.size() < maxClients_;
       if (admitted && request.valid && request.play) streaming_.push_back(client);
@@ -252,8 +248,8 @@ void WmspServer::Stream(const std::shared_ptr<Client>& client) {
   for (;;) {
     std::shared_ptr<const std::vector<uint8_t>> chunk;
     {
-      std::unique_lock<std::mutex> guard(client->lock);
-      client->wake.wait_for(guard, std::chrono::milliseconds(kPollMs), [&] {
+      std::unique_lock lock(client->lock);
+      client->wake.wait_for(lock, std::chrono::milliseconds(kPollMs), [&] {
         return client->dropped || client->ended || !client->queue.empty();
       });
       if (client->dropped) return;
@@ -272,18 +268,18 @@ void WmspServer::Stream(const std::shared_ptr<Client>& client) {
 
 void WmspServer::Forget(const std::shared_ptr<Client>& client) {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     connections_.erase(std::remove(connections_.begin(), connections_.end(), client), connections_.end());
     streaming_.erase(std::remove(streaming_.begin(), streaming_.end(), client), streaming_.end());
   }
-  shutdown(client->socket, SD_BOTH);
-  closesocket(client->socket);
-  std::lock_guard<std::mutex> guard(client->lock);
+  (void)shutdown(client->socket.Get(), SD_BOTH);  // the peer may be gone already
+  client->socket.Reset();
+  std::lock_guard lock(client->lock);
   client->finished = true;
 }
 
 void WmspServer::SetHeader(const std::vector<uint8_t>& header) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   header_ = header;
   packetNumber_ = 0;
 }
@@ -292,7 +288,7 @@ void WmspServer::Broadcast(const uint8_t* packet, size_t size) {
   std::vector<std::shared_ptr<Client>> clients;
   uint32_t number;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     clients = streaming_;
     number = packetNumber_++;
   }
@@ -301,7 +297,7 @@ void WmspServer::Broadcast(const uint8_t* packet, size_t size) {
   auto chunk = std::make_shared<const std::vector<uint8_t>>(FrameWmspData(packet, size, number));
   if (chunk->empty()) return;
   for (const auto& client : clients) {
-    std::lock_guard<std::mutex> guard(client->lock);
+    std::lock_guard lock(client->lock);
     if (client->dropped || client->ended) continue;
     if (!client->synced && !keyStart) continue;
     client->synced = true;
@@ -318,12 +314,12 @@ void WmspServer::Broadcast(const uint8_t* packet, size_t size) {
 void WmspServer::EndOfStream() {
   std::vector<std::shared_ptr<Client>> clients;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     clients = streaming_;
     header_.clear();
   }
   for (const auto& client : clients) {
-    std::lock_guard<std::mutex> guard(client->lock);
+    std::lock_guard lock(client->lock);
     client->ended = true;
     client->wake.notify_one();
   }
@@ -332,11 +328,11 @@ void WmspServer::EndOfStream() {
 void WmspServer::DisconnectAll() {
   std::vector<std::shared_ptr<Client>> clients;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     clients = connections_;
   }
   for (const auto& client : clients) {
-    std::lock_guard<std::mutex> guard(client->lock);
+    std::lock_guard lock(client->lock);
     client->dropped = true;
     client->wake.notify_one();
   }
@@ -345,7 +341,7 @@ void WmspServer::DisconnectAll() {
 void WmspServer::Close() {
   std::thread acceptThread;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     closing_ = true;
     acceptThread = std::move(acceptThread_);
   }
@@ -353,18 +349,17 @@ void WmspServer::Close() {
   DisconnectAll();
   std::vector<std::pair<std::shared_ptr<Client>, std::thread>> threads;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard lock(lock_);
     threads = std::move(threads_);
     threads_.clear();
-    if (listener_ != INVALID_SOCKET) closesocket(listener_);
-    listener_ = INVALID_SOCKET;
+    listener_.Reset();
     port_ = 0;
   }
   for (auto& entry : threads) entry.second.join();
 }
 
 std::vector<WmspServer::ClientAddress> WmspServer::StreamingClients() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard lock(lock_);
   std::vector<ClientAddress> addresses;
   for (const auto& client : streaming_) addresses.push_back(client->address);
   return addresses;

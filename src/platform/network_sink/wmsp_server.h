@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/network_sink/unique_socket.h"
+
 namespace platform {
 
 class WmspServer {
@@ -63,7 +65,7 @@ private:
 
   mutable std::mutex lock_;
   uint32_t maxClients_ = 5;
-  SOCKET listener_ = INVALID_SOCKET;
+  UniqueSocket listener_;
   uint32_t port_ = 0;
   bool closing_ = false;
   std::thread acceptThread_;

@@ -1,8 +1,4 @@
-#include "media_type.h"
-
-#include <wrl/client.h>
-
-#include <cstring>
+#include "video_format.h"
 
 namespace testcam {
 
@@ -11,63 +7,7 @@ const GUID kYuy2 = MEDIASUBTYPE_YUY2;
 
 WORD BitCount(const GUID& subtype) { return IsEqualGUID(subtype, kYuy2) ? 16 : 24; }
 
-bool CopyFields(const AM_MEDIA_TYPE& source, AM_MEDIA_TYPE& target) {
-  target = source;
-  // Video types do not use pUnk; copies never carry it.
-  target.pUnk = nullptr;
-  target.pbFormat = nullptr;
-  target.cbFormat = 0;
-  if (source.cbFormat && source.pbFormat) {
-    target.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source.cbFormat));
-    if (!target.pbFormat) return false;
-    std::memcpy(target.pbFormat, source.pbFormat, source.cbFormat);
-    target.cbFormat = source.cbFormat;
-  }
-  return true;
-}
 }  // namespace
-
-void FreeMediaTypeFields(AM_MEDIA_TYPE& type) {
-  CoTaskMemFree(type.pbFormat);
-  type.pbFormat = nullptr;
-  type.cbFormat = 0;
-  Microsoft::WRL::ComPtr<IUnknown> unknown;
-  unknown.Attach(type.pUnk);  // released here
-  type.pUnk = nullptr;
-}
-
-MediaType::MediaType() : type_{} {}
-
-MediaType::MediaType(const AM_MEDIA_TYPE& source) : type_{} { CopyFields(source, type_); }
-
-MediaType::MediaType(const MediaType& other) : type_{} { CopyFields(other.type_, type_); }
-
-MediaType& MediaType::operator=(const MediaType& other) {
-  if (this != &other) {
-    Free();
-    CopyFields(other.type_, type_);
-  }
-  return *this;
-}
-
-MediaType::~MediaType() { Free(); }
-
-void MediaType::Free() { FreeMediaTypeFields(type_); }
-
-AM_MEDIA_TYPE* MediaType::CreateCopy() const {
-  auto* copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-  if (!copy) return nullptr;
-  if (!CopyFields(type_, *copy)) {
-    CoTaskMemFree(copy);
-    return nullptr;
-  }
-  return copy;
-}
-
-HRESULT MediaType::CopyTo(AM_MEDIA_TYPE* target) const {
-  if (!target) return E_POINTER;
-  return CopyFields(type_, *target) ? S_OK : E_OUTOFMEMORY;
-}
 
 LONG VideoFormat::Stride() const {
   const LONG bytes = width * BitCount(subtype) / 8;
@@ -76,7 +16,7 @@ LONG VideoFormat::Stride() const {
 
 LONG VideoFormat::ImageSize() const { return Stride() * height; }
 
-MediaType MakeVideoType(const VideoFormat& format) {
+dshow::MediaType MakeVideoType(const VideoFormat& format) {
   VIDEOINFOHEADER info{};
   info.AvgTimePerFrame = format.frameDuration;
   info.dwBitRate = static_cast<DWORD>(
@@ -99,7 +39,7 @@ MediaType MakeVideoType(const VideoFormat& format) {
   type.formattype = FORMAT_VideoInfo;
   type.cbFormat = sizeof(info);
   type.pbFormat = reinterpret_cast<BYTE*>(&info);
-  return MediaType(type);
+  return dshow::MediaType(type);
 }
 
 bool ParseVideoType(const AM_MEDIA_TYPE& type, VideoFormat* format) {
