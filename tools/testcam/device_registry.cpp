@@ -3,6 +3,7 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include "platform/dshow/com_object.h"
 #include "testcam_ids.h"
 #include "unplug.h"
 
