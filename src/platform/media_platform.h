@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/dshow/com_object.h"
+
 // MinGW's DirectShow headers declare these interfaces without binding
 // their IIDs to the types, so __uuidof and IID_PPV_ARGS would not link.
 __CRT_UUID_DECL(IMediaEvent, 0x56a868b6, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70)
@@ -24,17 +26,8 @@ extern "C" const CLSID CLSID_NullRenderer;
 
 namespace platform {
 
-using Microsoft::WRL::ComPtr;
-
-// Takes over a reference the platform handed out (FILTER_INFO::pGraph, a
-// record's pUnk) without adding one. MinGW's ComPtr::Attach adds a
-// reference, unlike the platform's own, and would leak it.
-template <class T>
-ComPtr<T> Adopt(T* reference) {
-  ComPtr<T> adopted;
-  *adopted.GetAddressOf() = reference;
-  return adopted;
-}
+using dshow::Adopt;
+using dshow::ComPtr;
 
 // Owns a kernel handle (file, event, ...) and closes it.
 class UniqueHandle {
