@@ -230,7 +230,12 @@ judge_readable() {
 name_region() { convert "$1" -crop 260x34+0+4 +repage -colorspace gray "$2"; }
 
 # Root mean square difference (0..1) of two images of one size.
-image_difference() { compare -metric RMSE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p'; }
+# compare exits 1 for images that differ at all, 2 when it cannot compare.
+image_difference() {
+  local out
+  out=$(compare -metric RMSE "$1" "$2" null: 2>&1) || [ $? = 1 ] || fail "compare: $out"
+  sed -n 's/.*(\(.*\)).*/\1/p' <<<"$out"
+}
 
 # Waits until the condition command succeeds, or fails the scenario.
 wait_until() {
