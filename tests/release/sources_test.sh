@@ -16,19 +16,19 @@ $got"
 
 cat > "$etc/sources.list" <<'SRC'
 # a comment
-deb [arch=amd64 signed-by=/usr/share/keyrings/a.gpg] http://mirror.example/debian bookworm main contrib
-deb http://mirror.example/debian-security bookworm-security main # trailing
-deb-src http://mirror.example/debian bookworm main
-deb http://vendor.example/apt stable main
+deb [arch=amd64 signed-by=/usr/share/keyrings/a.gpg] file:/srv/mirror/debian bookworm main contrib
+deb file:/srv/mirror/debian-security bookworm-security main # trailing
+deb-src file:/srv/mirror/debian bookworm main
+deb file:/srv/vendor/apt stable main
 SRC
 expect 'Types: deb-src
-URIs: http://mirror.example/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm
 Components: main contrib
 Signed-By: /usr/share/keyrings/a.gpg
 
 Types: deb-src
-URIs: http://mirror.example/debian-security
+URIs: file:/srv/mirror/debian-security
 Suites: bookworm-security
 Components: main' "one-line entries"
 
@@ -36,13 +36,13 @@ rm "$etc/sources.list"
 cat > "$etc/sources.list.d/debian.sources" <<'SRC'
 Types: deb
 # a comment inside the stanza
-URIs: http://mirror.example/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 
 Types: deb deb-src
-URIs: http://mirror.example/debian-security
+URIs: file:/srv/mirror/debian-security
 Suites: bookworm-security
 Components: main
 Signed-By:
@@ -52,26 +52,26 @@ Signed-By:
  -----END PGP PUBLIC KEY BLOCK-----
 
 Types: deb
-URIs: http://off.example/debian
+URIs: file:/srv/off/debian
 Suites: bookworm
 Components: main
 Enabled: no
 SRC
 cat > "$etc/sources.list.d/vendor.sources" <<'SRC'
 Types: deb
-URIs: http://vendor.example/node
+URIs: file:/srv/vendor/node
 Suites: nodistro
 Components: main
 SRC
-echo 'deb http://disabled.example/ bookworm main' > "$etc/sources.list.d/old.list.disabled"
+echo 'deb file:/srv/disabled/ bookworm main' > "$etc/sources.list.d/old.list.disabled"
 expect 'Types: deb-src
-URIs: http://mirror.example/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 
 Types: deb-src
-URIs: http://mirror.example/debian-security
+URIs: file:/srv/mirror/debian-security
 Suites: bookworm-security
 Components: main
 Signed-By: 
@@ -83,7 +83,7 @@ Signed-By:
 # A machine whose entries name no release suite still gets all of them.
 rm "$etc/sources.list.d/debian.sources"
 expect 'Types: deb-src
-URIs: http://vendor.example/node
+URIs: file:/srv/vendor/node
 Suites: nodistro
 Components: main' "entries of another release"
 echo "sources_test: ok"
