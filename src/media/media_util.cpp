@@ -7,6 +7,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/scope_exit.h"
 #include "classlib/sysutils.h"
+#include "platform/dshow/media_type.h"
 
 using platform::ComPtr;
 
@@ -121,26 +122,12 @@ void DuplicateMediaType(AM_MEDIA_TYPE& target, const AM_MEDIA_TYPE& source) {
   Assert(&target != &source, L"DuplicateMediaType: a media type copied onto itself (MediaUtil)");
   Assert(source.cbFormat == 0 || source.pbFormat != nullptr,
          L"DuplicateMediaType: a format size without a format block (MediaUtil)");
-  target = source;
-  if (source.cbFormat != 0) {
-    target.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source.cbFormat));
-    if (target.pbFormat)
-      std::memcpy(target.pbFormat, source.pbFormat, source.cbFormat);
-    else
-      target.cbFormat = 0;
-  }
-  // The copy holds a reference of its own on pUnk.
-  ComPtr<IUnknown>(target.pUnk).Detach();
+  (void)dshow::MediaType::Copy(source, &target);  // without memory the copy has no format block
+  // A record without a format owns no block: it is copied as it stands.
+  if (source.cbFormat == 0) target.pbFormat = source.pbFormat;
 }
 
 void ReleaseMediaTypeFormat(AM_MEDIA_TYPE& record) {
-  if (record.cbFormat != 0) {
-    CoTaskMemFree(record.pbFormat);
-    record.cbFormat = 0;
-    record.pbFormat = nullptr;
-  }
-  if (record.pUnk) {
-    (void)platform::Adopt(record.pUnk);  // released right here
-    record.pUnk = nullptr;
-  }
+  if (record.cbFormat == 0) record.pbFormat = nullptr;  // not a block of ours
+  dshow::MediaType::FreeContents(record);
 }
