@@ -106,6 +106,20 @@ TEST_CASE("an unplugged camera: 无信号 and a log line, the other channel unto
     REQUIRE(PumpUntil([&] { return Back(form, 1); }, kBack));
     CHECK(CameraName(form->Channel(1)) == L"Test Camera 1");
   }
+  SUBCASE("a camera that flaps comes back once it stays, on its own device only") {
+    for (int flap = 0; flap < 8; ++flap) {
+      REQUIRE(RunTestcam(L"plug 2") == 0);
+      PumpFor(200ms);
+      REQUIRE(RunTestcam(L"unplug 2") == 0);
+      PumpFor(200ms);
+    }
+    REQUIRE(RunTestcam(L"plug 2") == 0);
+    CHECK(PumpUntil([&] { return Back(form, 2); }, kBack));
+    CHECK(CameraName(form->Channel(2)) == L"Test Camera 2");
+    CHECK(CameraName(form->Channel(1)) == L"Test Camera 1");
+    CHECK(Running(form->FilterGraph1));
+    CHECK(RecordedBoxes().empty());
+  }
   RemoveTree(root);
 }
 
