@@ -146,7 +146,7 @@ void TCameraWatch::Reconnect(const TChannel& channel, TWatched& watched) {
   watched.nextTry = Clock() + kRetryMs;
   try {
     platform::ComPtr<IMoniker> moniker =
-        TSysDevEnum(CLSID_VideoInputDeviceCategory).FindMoniker(watched.device);
+        TSysDevEnum::FindMoniker(CLSID_VideoInputDeviceCategory, watched.device);
     if (!moniker) return;
     TearDown(channel);
     watched.deviceLost = false;  // from here on only the new graph speaks

@@ -43,20 +43,20 @@ std::wstring ShortDeviceName(const std::wstring& name) {
 
 TSysDevEnum::TSysDevEnum(const GUID& category) { SelectCategory(category); }
 
-ComPtr<IEnumMoniker> TSysDevEnum::Enumerate() const {
+ComPtr<IEnumMoniker> TSysDevEnum::Enumerate(const GUID& category) {
   ComPtr<ICreateDevEnum> devices;
   ComPtr<IEnumMoniker> monikers;
   (void)platform::CreatePlatformObject(CLSID_SystemDeviceEnum, devices.GetAddressOf());
   if (!devices) return monikers;
   // S_FALSE means a category without devices: no enumerator to use.
-  if (devices->CreateClassEnumerator(category_, &monikers, 0) != S_OK) monikers.Reset();
+  if (devices->CreateClassEnumerator(category, &monikers, 0) != S_OK) monikers.Reset();
   return monikers;
 }
 
 void TSysDevEnum::SelectCategory(const GUID& category) {
   entries_.clear();
   category_ = category;
-  ComPtr<IEnumMoniker> monikers = Enumerate();
+  ComPtr<IEnumMoniker> monikers = Enumerate(category_);
   if (!monikers) return;
   ComPtr<IMoniker> moniker;
   while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
@@ -88,7 +88,7 @@ TDeviceEntry TSysDevEnum::FilterName(int index) const {
 ComPtr<IMoniker> TSysDevEnum::FilterMoniker(int index) const {
   ComPtr<IMoniker> moniker;
   if (index < 0 || index >= CountFilters()) return moniker;
-  ComPtr<IEnumMoniker> monikers = Enumerate();
+  ComPtr<IEnumMoniker> monikers = Enumerate(category_);
   if (!monikers) return moniker;
   // Wine 8's IEnumMoniker::Skip moves nowhere, so step over the first
   // `index` devices by fetching them.
@@ -101,8 +101,8 @@ ComPtr<IMoniker> TSysDevEnum::FilterMoniker(int index) const {
   return moniker;
 }
 
-platform::ComPtr<IMoniker> TSysDevEnum::FindMoniker(const std::wstring& displayName) const {
-  platform::ComPtr<IEnumMoniker> monikers = Enumerate();
+platform::ComPtr<IMoniker> TSysDevEnum::FindMoniker(const GUID& category, const std::wstring& displayName) {
+  platform::ComPtr<IEnumMoniker> monikers = Enumerate(category);
   platform::ComPtr<IMoniker> moniker;
   if (!monikers || displayName.empty()) return moniker;
   while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)

@@ -28,12 +28,14 @@ public:
   // The moniker of device `index` from a fresh enumeration; none outside
   // the list (without asking the platform) or when the device is gone.
   platform::ComPtr<IMoniker> FilterMoniker(int index) const;
-  // The moniker of the device with this display name from a fresh
-  // enumeration, wherever it is listed now; none when it is not there.
-  platform::ComPtr<IMoniker> FindMoniker(const std::wstring& displayName) const;
+  // The moniker of the device of `category` with this display name from a
+  // fresh enumeration, wherever it is listed now; none when it is not there.
+  // One pass that stops at the device: under Wine every enumeration leaves
+  // registry keys open, and a lost camera is looked for every 2 s.
+  static platform::ComPtr<IMoniker> FindMoniker(const GUID& category, const std::wstring& displayName);
 
 private:
-  platform::ComPtr<IEnumMoniker> Enumerate() const;
+  static platform::ComPtr<IEnumMoniker> Enumerate(const GUID& category);
 
   GUID category_{};
   std::vector<TDeviceEntry> entries_;

@@ -22,14 +22,19 @@ bool Logged(const std::wstring& text) {
   return ReadFileBytes(EventLog::FileNameIn(savePath)).find(WideToUtf8(text)) != std::string::npos;
 }
 
-// The name of the test camera a channel's capture filter belongs to.
-std::wstring CameraName(const TChannel& channel) {
+// The test camera's name, then its picture size and rate, for a channel's
+// capture filter.
+std::wstring CameraDescription(const TChannel& channel) {
   platform::ComPtr<ITestCameraInfo> camera;
   wchar_t text[256] = L"";
   if (SUCCEEDED(channel.Filter->QueryInterface(IID_ITestCameraInfo,
                                                reinterpret_cast<void**>(camera.GetAddressOf()))))
     (void)camera->GetDescription(text, 256);  // empty on failure
-  const std::wstring description = text;
+  return text;
+}
+
+std::wstring CameraName(const TChannel& channel) {
+  const std::wstring description = CameraDescription(channel);
   return description.substr(0, description.find(L"\r\n"));
 }
 
@@ -105,6 +110,12 @@ TEST_CASE("an unplugged camera: 无信号 and a log line, the other channel unto
     REQUIRE(RunTestcam(L"plug 1") == 0);
     REQUIRE(PumpUntil([&] { return Back(form, 1); }, kBack));
     CHECK(CameraName(form->Channel(1)) == L"Test Camera 1");
+  }
+  SUBCASE("back with another picture size: accepted") {
+    REQUIRE(RunTestcam(L"register 2 --size 320x240") == 0);
+    CHECK(PumpUntil([&] { return Back(form, 2); }, kBack));
+    CHECK(CameraDescription(form->Channel(2)).find(L"320 \u00d7 240") != std::wstring::npos);
+    CHECK(Running(form->FilterGraph1));
   }
   SUBCASE("a camera that flaps comes back once it stays, on its own device only") {
     for (int flap = 0; flap < 8; ++flap) {

@@ -9,11 +9,13 @@
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 #include <objbase.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "app/camera_watch.h"
 #include "app/main_form.h"
@@ -57,8 +59,8 @@ bool Running(TFilterGraph* graph) {
 bool ChannelLost() { return mainForm->CameraWatch->Lost(2); }
 bool ChannelBack() { return !mainForm->CameraWatch->Lost(2) && Running(mainForm->FilterGraph2); }
 
-// Threads of this process (Wine reports no handle count, GDI objects or
-// private bytes: those columns read 0 there).
+// Threads of this process (Wine reports no GDI objects or private bytes:
+// those columns read 0 there).
 DWORD ThreadCount() {
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
@@ -71,9 +73,33 @@ DWORD ThreadCount() {
   return count;
 }
 
+bool IsRegistryKey(HANDLE handle) {
+  alignas(8) unsigned char buffer[1024];
+  ULONG length = 0;
+  if (NtQueryObject(handle, ObjectTypeInformation, buffer, sizeof(buffer), &length) != 0) return false;
+  const auto* type = reinterpret_cast<const PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer);
+  return std::wstring_view(type->TypeName.Buffer, type->TypeName.Length / sizeof(wchar_t)) == L"Key";
+}
+
+// Open handles found by asking after every handle value in the low range
+// (Wine's GetProcessHandleCount answers 0), and how many are registry keys:
+// Wine's device enumerator leaves a key open for every enumerator and every
+// moniker it hands out, released or not.
+void CountHandles(DWORD& handles, DWORD& keys) {
+  handles = keys = 0;
+  DWORD flags = 0;
+  for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
+    if (!GetHandleInformation(handle, &flags)) continue;
+    ++handles;
+    if (IsRegistryKey(handle)) ++keys;
+  }
+}
+
 struct Figures {
   DWORD threads = 0;
   DWORD handles = 0;
+  DWORD keys = 0;
   DWORD gdiObjects = 0;
   double privateMB = 0;
   double workingSetMB = 0;
@@ -82,7 +108,7 @@ struct Figures {
 Figures Take() {
   Figures figures;
   figures.threads = ThreadCount();
-  GetProcessHandleCount(GetCurrentProcess(), &figures.handles);
+  CountHandles(figures.handles, figures.keys);
   figures.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   PROCESS_MEMORY_COUNTERS_EX counters{};
   if (K32GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
@@ -107,8 +133,8 @@ int Soak(int cycles) {
     std::printf("the four channels did not start recording\n");
     return 1;
   }
-  std::printf("| cycle | threads | handles | GDI objects | private MB | working set MB | seconds per cycle |\n");
-  std::printf("|---|---|---|---|---|---|---|\n");
+  std::printf("| cycle | threads | handles | registry keys | GDI objects | private MB | working set MB | seconds per cycle |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
   Figures first;
   int failures = 0;
   double cycleStart = Seconds();
@@ -122,16 +148,17 @@ int Soak(int cycles) {
       const Figures now = Take();
       if (cycle == 1) first = now;
       const double perCycle = (Seconds() - cycleStart) / (cycle == 1 ? 1 : 10);
-      std::printf("| %d | %lu | %lu | %lu | %.1f | %.1f | %.1f |\n", cycle, now.threads, now.handles, now.gdiObjects,
+      std::printf("| %d | %lu | %lu | %lu | %lu | %.1f | %.1f | %.1f |\n", cycle, now.threads, now.handles, now.keys, now.gdiObjects,
                   now.privateMB, now.workingSetMB, perCycle);
       std::fflush(stdout);
       cycleStart = Seconds();
     }
   }
   const Figures last = Take();
-  std::printf("\nafter %d cycles against the first: threads %+.1f %%, handles %+.1f %%, GDI objects %+.1f %%, private %+.1f %%, "
+  std::printf("\nafter %d cycles against the first: threads %+.1f %%, handles %+.1f %% (other than registry keys %+.1f %%), GDI objects %+.1f %%, private %+.1f %%, "
               "working set %+.1f %%; %d failed cycles\n",
-              cycles, Change(last.threads, first.threads), Change(last.handles, first.handles), Change(last.gdiObjects, first.gdiObjects),
+              cycles, Change(last.threads, first.threads), Change(last.handles, first.handles),
+              Change(last.handles - last.keys, first.handles - first.keys), Change(last.gdiObjects, first.gdiObjects),
               Change(last.privateMB, first.privateMB), Change(last.workingSetMB, first.workingSetMB), failures);
   bool running = true;
   for (int channel = 1; channel <= 4; ++channel)
