@@ -3,7 +3,8 @@
 # within 4 s and pane 2 shows 无信号, while panes 1, 3 and 4 keep moving and
 # recording without a gap; plugged back, the channel is back within 4 s, pane
 # 2 is live and #2 holds a new readable file. Then the same while only
-# monitoring.
+# monitoring, and every camera unplugged and plugged back in another order:
+# each pane shows its own camera's name again.
 . "$(dirname "$0")/../e2e_lib.sh"
 
 # Pane N is dark with white text in its middle: 无信号 drawn over black.
@@ -15,6 +16,15 @@ pane_no_signal() {
   white=$(convert "$shot" -crop "$((w / 2))x$((h / 4))+$((x + w / 4))+$((y + h * 3 / 8))" +repage \
             -fx '(r > 0.8 && g > 0.8 && b > 0.8) ? 1 : 0' -format '%[fx:mean*w*h]' info:)
   holds "$white > 20"
+}
+
+# The camera's name at the top of pane N's picture, from a screenshot, as a
+# grey PNG (the name region of a 640x480 picture scaled to the pane).
+pane_name() {
+  local x y w h
+  read -r x y w h <<<"$(pane_rect "$2")"
+  convert "$1" -crop "$((w * 260 / 640))x$((h * 34 / 480))+$x+$((y + h * 4 / 480))" +repage \
+    -colorspace gray "$3"
 }
 
 logged() { grep -q "$1" "$APPDIR/录像/记录.log" 2>/dev/null; }
@@ -91,7 +101,26 @@ wait_live 2
 noted_within_4s "#2  信号恢复" "$plugged"
 [ "$(ls "$APPDIR/录像/#2/" | wc -l)" = 2 ] || fail "monitoring alone made a recording in #2"
 
+screenshot "$APPDIR/before_all.png"
+for n in 1 2 3 4; do pane_name "$APPDIR/before_all.png" "$n" "$APPDIR/before_name$n.png"; done
+for n in 1 2 3 4; do cameras unplug "$n"; done
+for n in 1 2 3 4; do wait_until 20 "pane $n shows no 无信号 with every camera unplugged" pane_no_signal "$n"; done
+for n in 3 1 4 2; do cameras plug "$n"; done
+LIVE_TIMEOUT=40 wait_live 1 2 3 4
+screenshot "$APPDIR/after_all.png"
+# Names differ in one digit: a pane's name now matches its own name before
+# far better than any other pane's.
+for n in 1 2 3 4; do pane_name "$APPDIR/after_all.png" "$n" "$APPDIR/after_name$n.png"; done
+for n in 1 2 3 4; do
+  own=$(image_difference "$APPDIR/after_name$n.png" "$APPDIR/before_name$n.png")
+  for m in 1 2 3 4; do
+    [ "$m" = "$n" ] && continue
+    other=$(image_difference "$APPDIR/after_name$n.png" "$APPDIR/before_name$m.png")
+    holds "$own * 3 < $other" || fail "pane $n does not show camera $n's name again (own $own, camera $m $other)"
+  done
+done
+
 close_front_window
 wait_exit 30
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
-pass "无信号 on the lost pane, the others recording on, back live and recording, logged"
+pass "无信号 on the lost pane, the others recording on, back live and recording, logged; every camera back on its own pane"
