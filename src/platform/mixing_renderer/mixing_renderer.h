@@ -32,8 +32,11 @@ namespace platform {
 
 class RendererWindow;
 
-// Creates the renderer on the calling thread, which owns its window.
+// Create the renderer on the calling thread, which owns its window: in
+// place of the VMR-9, or of the classic video renderer, whose window Wine
+// makes an unowned top-level window with a taskbar button of its own.
 HRESULT CreateMixingRenderer(REFIID iid, void** object);
+HRESULT CreateVideoRenderer(REFIID iid, void** object);
 
 class MixingRenderer final
     : public dshow::ComObject<MixingRenderer, dshow::FilterBase, IAMFilterMiscFlags, IQualProp,
@@ -97,7 +100,8 @@ public:
   REFERENCE_TIME StreamStart() const;
   void SetClippingWindow(HWND window) { clippingWindow_ = window; }
 
-  MixingRenderer();
+  // `clsid`: the class it stands in for, as GetClassID reports it.
+  explicit MixingRenderer(REFCLSID clsid);
   ~MixingRenderer();
 
 private:
