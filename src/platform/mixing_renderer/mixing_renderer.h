@@ -1,7 +1,8 @@
 #pragma once
 // The program's own video mixing renderer, used in place of the platform's
-// VMR-9 under Wine: Wine 8's VMR-9 draws nothing once its window is made a
-// child of a control, and its IVMRMixerBitmap9 methods return E_NOTIMPL.
+// VMR-9 (and of the classic video renderer) under Wine: Wine 8's VMR-9 draws
+// nothing once its window is made a child of a control, and its
+// IVMRMixerBitmap9 methods return E_NOTIMPL.
 // It behaves as the video window and the overlay rely on: windowed and
 // windowless modes, IVideoWindow, the VMR-9 configuration interfaces and an
 // alpha bitmap blended over every frame, drawn with GDI.
@@ -32,9 +33,9 @@ namespace platform {
 
 class RendererWindow;
 
-// Create the renderer on the calling thread, which owns its window: in
-// place of the VMR-9, or of the classic video renderer, whose window Wine
-// makes an unowned top-level window with a taskbar button of its own.
+// Create the renderer on the calling thread, which owns its window. Under
+// Wine it stands in for the VMR-9 and for the classic video renderer, whose
+// own window Wine makes top-level and unowned, with a taskbar button.
 HRESULT CreateMixingRenderer(REFIID iid, void** object);
 HRESULT CreateVideoRenderer(REFIID iid, void** object);
 
