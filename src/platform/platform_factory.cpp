@@ -11,6 +11,7 @@ namespace {
 // The program's own pieces, each added by the file that builds it.
 const BuiltInPiece kBuiltInPieces[] = {
     {&CLSID_VideoMixingRenderer9, Replacement::UnderWine, &CreateMixingRenderer},
+    {&CLSID_VideoRenderer, Replacement::UnderWine, &CreateVideoRenderer},
     {&CLSID_WMAsfWriter, Replacement::WhenCreationFails, &CreateAsfWriterFilter},
 };
 

@@ -120,6 +120,28 @@ pane_centre() {
   echo "$((x + w / 2)) $((y + h / 2))"
 }
 
+# Task buttons in the taskbar of Wine's desktop in a screenshot, the start
+# button not counted: each button ends in a column of dark 3-D shadow over
+# the strip's whole inner height, which no text draws.
+taskbar_buttons() {
+  local x y w h
+  read -r x y w h <<<"$(probe tray)" || fail "no taskbar"
+  convert "$1" -crop "${w}x$((h - 6))+$x+$((y + 3))" +repage -colorspace gray \
+    -fx 'u > 0.35 && u < 0.5 ? 1 : 0' -scale "${w}x1!" -depth 8 txt:- |
+    awk 'NR > 1 && /gray\(255\)/ { n++ } END { print n - 1 }'
+}
+
+# Waits until the taskbar holds exactly N task buttons (the program's own:
+# 1; none while it is in the tray), or fails saying when ($2). Wine adds a
+# button for good when a window shows, so a stray one never goes away.
+taskbar_holds() {
+  local deadline=$((SECONDS + 10)) shot=$APPDIR/taskbar.png n
+  while screenshot "$shot"; n=$(taskbar_buttons "$shot"); [ "$n" != "$1" ]; do
+    [ $SECONDS -lt $deadline ] || fail "$2: the taskbar holds $n task buttons, expected $1"
+    sleep 0.3
+  done
+}
+
 # The speed buttons of the button column: 监控 and 开始录像/停止录像.
 monitor_button() { echo "$((CX + CW - 90 + 45)) $((CY + 37))"; }
 record_button() { echo "$((CX + CW - 90 + 45)) $((CY + 85))"; }

@@ -27,6 +27,23 @@ void SetCaption(const ComPtr<IVideoWindow>& window, const wchar_t* caption) {
 
 // Runs the graph; the renderer has no input, which the graph accepts.
 void Play(TVideoForm& form) { REQUIRE(form.Graph->Play()); }
+
+// Whether every renderer window that is top-level has an owner: Wine's
+// taskbar gives a button of its own to one without.
+bool RendererWindowsOwned() {
+  bool owned = true;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        wchar_t className[32] = {};
+        GetClassNameW(window, className, 32);
+        if (std::wstring(className) == L"VideoRenderer" && !GetWindow(window, GW_OWNER))
+          *reinterpret_cast<bool*>(data) = false;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&owned));
+  return owned;
+}
 }  // namespace
 
 TEST_CASE("VMR options: Streams outside 1..16 is stored as 1") {
@@ -109,12 +126,15 @@ TEST_CASE("full screen is stored before Play, applied by it, and undone into the
   ShownVideoForm form;
   TVideoWindow& video = *form->Video;
   const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+  SUBCASE("VMR-9") {}
+  SUBCASE("classic video renderer") { video.SetMode(vmNormal); }
 
   video.SetFullScreen(true);
   CHECK(video.FullScreen());
   form->Graph->SetActive(true);
   ComPtr<IVideoWindow> window = RendererWindow(video);
   REQUIRE(window);
+  CHECK(RendererWindowsOwned());  // as made
   OAHWND owner = 1;
   REQUIRE(SUCCEEDED(window->get_Owner(&owner)));
   CHECK(owner == 0);  // not yet laid anywhere by us
@@ -127,6 +147,7 @@ TEST_CASE("full screen is stored before Play, applied by it, and undone into the
   long style = 0;
   REQUIRE(SUCCEEDED(window->get_WindowStyle(&style)));
   CHECK((style & (WS_CAPTION | WS_THICKFRAME)) == 0);
+  CHECK(RendererWindowsOwned());
 
   video.SetFullScreen(false);
   REQUIRE(SUCCEEDED(window->get_Owner(&owner)));

@@ -25,11 +25,15 @@ std::chrono::steady_clock::duration FromReferenceTime(REFERENCE_TIME time) {
 }  // namespace
 
 HRESULT CreateMixingRenderer(REFIID iid, void** object) {
-  return MixingRenderer::CreateInstance(iid, object);
+  return MixingRenderer::CreateInstance(iid, object, CLSID_VideoMixingRenderer9);
 }
 
-MixingRenderer::MixingRenderer()
-    : ComObject(CLSID_VideoMixingRenderer9),
+HRESULT CreateVideoRenderer(REFIID iid, void** object) {
+  return MixingRenderer::CreateInstance(iid, object, CLSID_VideoRenderer);
+}
+
+MixingRenderer::MixingRenderer(REFCLSID clsid)
+    : ComObject(clsid),
       presenter_(std::make_shared<VideoPresenter>()),
       pin_(*this),
       videoWindow_(*this),

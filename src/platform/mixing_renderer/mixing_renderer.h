@@ -1,7 +1,8 @@
 #pragma once
 // The program's own video mixing renderer, used in place of the platform's
-// VMR-9 under Wine: Wine 8's VMR-9 draws nothing once its window is made a
-// child of a control, and its IVMRMixerBitmap9 methods return E_NOTIMPL.
+// VMR-9 (and of the classic video renderer) under Wine: Wine 8's VMR-9 draws
+// nothing once its window is made a child of a control, and its
+// IVMRMixerBitmap9 methods return E_NOTIMPL.
 // It behaves as the video window and the overlay rely on: windowed and
 // windowless modes, IVideoWindow, the VMR-9 configuration interfaces and an
 // alpha bitmap blended over every frame, drawn with GDI.
@@ -32,8 +33,11 @@ namespace platform {
 
 class RendererWindow;
 
-// Creates the renderer on the calling thread, which owns its window.
+// Create the renderer on the calling thread, which owns its window. Under
+// Wine it stands in for the VMR-9 and for the classic video renderer, whose
+// own window Wine makes top-level and unowned, with a taskbar button.
 HRESULT CreateMixingRenderer(REFIID iid, void** object);
+HRESULT CreateVideoRenderer(REFIID iid, void** object);
 
 class MixingRenderer final
     : public dshow::ComObject<MixingRenderer, dshow::FilterBase, IAMFilterMiscFlags, IQualProp,
@@ -97,7 +101,8 @@ public:
   REFERENCE_TIME StreamStart() const;
   void SetClippingWindow(HWND window) { clippingWindow_ = window; }
 
-  MixingRenderer();
+  // `clsid`: the class it stands in for, as GetClassID reports it.
+  explicit MixingRenderer(REFCLSID clsid);
   ~MixingRenderer();
 
 private:

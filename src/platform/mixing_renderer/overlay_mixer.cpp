@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <type_traits>
+
+#include "classlib/gdi.h"
 
 namespace platform {
 
@@ -12,15 +12,6 @@ namespace {
 constexpr DWORD kKnownFlags = VMR9AlphaBitmap_Disable | VMR9AlphaBitmap_hDC |
                               VMR9AlphaBitmap_EntireDDS | VMR9AlphaBitmap_SrcColorKey |
                               VMR9AlphaBitmap_SrcRect | VMR9AlphaBitmap_FilterMode;
-
-struct DcDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using OwnedDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using OwnedBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
 
 // COLORREF is 0x00BBGGRR, a BGRX pixel reads as 0x00RRGGBB.
 std::uint32_t PixelOf(COLORREF colour) {
@@ -43,20 +34,17 @@ HRESULT CopySelectedBitmap(HDC source, std::vector<std::uint32_t>& pixels, int& 
   format.bmiHeader.biBitCount = 32;
   format.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  OwnedBitmap copy(CreateDIBSection(source, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-  OwnedDc memory(CreateCompatibleDC(source));
+  const TGdiObject<HBITMAP> copy(CreateDIBSection(source, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const TMemoryDC memory(source);
   if (!copy || !memory || !bits) return E_OUTOFMEMORY;
-  HGDIOBJ previous = SelectObject(memory.get(), copy.get());
-  const BOOL copied = BitBlt(memory.get(), 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+  const TSelectedObject selection(memory.Get(), copy.Get());
+  if (!BitBlt(memory.Get(), 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY)) return E_FAIL;
   GdiFlush();
-  if (copied) {
-    pixels.assign(static_cast<const std::uint32_t*>(bits),
-                  static_cast<const std::uint32_t*>(bits) + std::size_t(info.bmWidth) * info.bmHeight);
-    width = info.bmWidth;
-    height = info.bmHeight;
-  }
-  SelectObject(memory.get(), previous);
-  return copied ? S_OK : E_FAIL;
+  pixels.assign(static_cast<const std::uint32_t*>(bits),
+                static_cast<const std::uint32_t*>(bits) + std::size_t(info.bmWidth) * info.bmHeight);
+  width = info.bmWidth;
+  height = info.bmHeight;
+  return S_OK;
 }
 }  // namespace
 

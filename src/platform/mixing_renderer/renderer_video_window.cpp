@@ -84,18 +84,26 @@ STDMETHODIMP RendererVideoWindow::get_WindowStyleEx(long* style) {
   return S_OK;
 }
 
-STDMETHODIMP RendererVideoWindow::put_AutoShow(long autoShow) {
-  if (!IsBoolean(autoShow)) return E_INVALIDARG;
+HRESULT RendererVideoWindow::PutFlag(long value, void (RendererWindow::*set)(bool)) {
+  if (!IsBoolean(value)) return E_INVALIDARG;
   REQUIRE_WINDOW(window);
-  renderer->SetAutoShow(autoShow == OATRUE);
+  ((*renderer).*set)(value == OATRUE);
   return S_OK;
 }
 
-STDMETHODIMP RendererVideoWindow::get_AutoShow(long* autoShow) {
-  if (!autoShow) return E_POINTER;
+HRESULT RendererVideoWindow::GetFlag(long* value, bool (RendererWindow::*get)() const) const {
+  if (!value) return E_POINTER;
   REQUIRE_WINDOW(window);
-  *autoShow = renderer->AutoShow() ? OATRUE : OAFALSE;
+  *value = ((*renderer).*get)() ? OATRUE : OAFALSE;
   return S_OK;
+}
+
+STDMETHODIMP RendererVideoWindow::put_AutoShow(long autoShow) {
+  return PutFlag(autoShow, &RendererWindow::SetAutoShow);
+}
+
+STDMETHODIMP RendererVideoWindow::get_AutoShow(long* autoShow) {
+  return GetFlag(autoShow, &RendererWindow::AutoShow);
 }
 
 STDMETHODIMP RendererVideoWindow::put_WindowState(long state) {
@@ -206,17 +214,7 @@ STDMETHODIMP RendererVideoWindow::put_Owner(OAHWND owner) {
   const HWND ownerWindow = reinterpret_cast<HWND>(owner);
   if (ownerWindow && !IsWindow(ownerWindow)) return E_INVALIDARG;
   REQUIRE_WINDOW(window);
-  // A window with an owner is its child; the style changes before the
-  // parent so the window is never a top-level window inside another.
-  LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-  if (ownerWindow) {
-    SetWindowLongPtrW(window, GWL_STYLE, (style | WS_CHILD) & ~LONG_PTR{WS_POPUP});
-    SetParent(window, ownerWindow);
-  } else {
-    SetParent(window, nullptr);
-    style = GetWindowLongPtrW(window, GWL_STYLE);
-    SetWindowLongPtrW(window, GWL_STYLE, style & ~LONG_PTR{WS_CHILD});
-  }
+  renderer->SetParentWindow(ownerWindow);
   owner_ = ownerWindow;
   SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | kPlaceFlags);
   return S_OK;
@@ -332,17 +330,11 @@ STDMETHODIMP RendererVideoWindow::GetRestorePosition(long* left, long* top, long
 }
 
 STDMETHODIMP RendererVideoWindow::HideCursor(long hide) {
-  if (!IsBoolean(hide)) return E_INVALIDARG;
-  REQUIRE_WINDOW(window);
-  renderer->SetCursorHidden(hide == OATRUE);
-  return S_OK;
+  return PutFlag(hide, &RendererWindow::SetCursorHidden);
 }
 
 STDMETHODIMP RendererVideoWindow::IsCursorHidden(long* hidden) {
-  if (!hidden) return E_POINTER;
-  REQUIRE_WINDOW(window);
-  *hidden = renderer->CursorHidden() ? OATRUE : OAFALSE;
-  return S_OK;
+  return GetFlag(hidden, &RendererWindow::CursorHidden);
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 namespace platform {
 
 class MixingRenderer;
+class RendererWindow;
 
 class RendererVideoWindow final : public IVideoWindow {
 public:
@@ -70,6 +71,9 @@ private:
   // The window's rectangle in its parent's client coordinates (screen when top-level).
   static RECT PlacedRect(HWND window);
   HRESULT NativeSize(long* width, long* height) const;
+  // A yes/no setting kept by the window, as OATRUE/OAFALSE.
+  HRESULT PutFlag(long value, void (RendererWindow::*set)(bool));
+  HRESULT GetFlag(long* value, bool (RendererWindow::*get)() const) const;
 
   MixingRenderer& filter_;
   HWND owner_ = nullptr;

@@ -1,5 +1,9 @@
 #include "platform/mixing_renderer/renderer_window.h"
 
+#include <utility>
+
+#include "classlib/gdi.h"
+
 namespace platform {
 
 namespace {
@@ -37,11 +41,19 @@ RendererWindow::~RendererWindow() = default;
 std::shared_ptr<RendererWindow> RendererWindow::Create(std::shared_ptr<VideoPresenter> presenter) {
   RegisterWindowClass(&WindowProcedure);
   std::shared_ptr<RendererWindow> window(new RendererWindow(std::move(presenter)));
+  // Never shown, so it has no taskbar button either.
+  const HWND owner = CreateWindowExW(WS_EX_TOOLWINDOW, L"Static", nullptr, WS_POPUP, 0, 0, 0, 0, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!owner) return nullptr;
   const HWND handle = CreateWindowExW(0, kClassName, kDefaultCaption,
                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, owner, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
-  if (!handle) return nullptr;
+  if (!handle) {
+    DestroyWindow(owner);
+    return nullptr;
+  }
+  window->owner_ = owner;
   window->handle_ = handle;
   window->thread_ = GetCurrentThreadId();
   // The window keeps its object alive until WM_NCDESTROY, whoever lets go first.
@@ -57,6 +69,23 @@ void RendererWindow::Close() {
     DestroyWindow(handle);
   else
     PostMessageW(handle, kDestroyMessage, 0, 0);
+}
+
+void RendererWindow::SetParentWindow(HWND parent) {
+  const HWND handle = handle_;
+  if (!handle) return;
+  // The style changes before the new parent so the window is never a
+  // top-level window inside another.
+  const LONG_PTR style = GetWindowLongPtrW(handle, GWL_STYLE);
+  if (parent) {
+    SetWindowLongPtrW(handle, GWL_STYLE, (style | WS_CHILD) & ~LONG_PTR{WS_POPUP});
+    SetParent(handle, parent);
+  } else {
+    SetParent(handle, nullptr);
+    SetWindowLongPtrW(handle, GWL_STYLE, GetWindowLongPtrW(handle, GWL_STYLE) & ~LONG_PTR{WS_CHILD});
+    // A top-level window's "parent" slot is its owner.
+    SetWindowLongPtrW(handle, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner_));
+  }
 }
 
 void RendererWindow::ShowWithoutActivating() {
@@ -77,6 +106,7 @@ LRESULT CALLBACK RendererWindow::WindowProcedure(HWND window, UINT message, WPAR
     const std::shared_ptr<RendererWindow> keep = std::move(*self);
     delete self;
     keep->handle_ = nullptr;
+    DestroyWindow(std::exchange(keep->owner_, nullptr));
     return DefWindowProcW(window, message, wParam, lParam);
   }
   return (*self)->HandleMessage(message, wParam, lParam);
@@ -99,12 +129,11 @@ LRESULT RendererWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_ERASEBKGND:
       return 1;  // the picture covers the whole client area
     case WM_PAINT: {
-      PAINTSTRUCT paint;
-      if (HDC dc = BeginPaint(handle, &paint)) {
+      const TPaintDC paint(handle);
+      if (paint.Get()) {
         RECT client;
         GetClientRect(handle, &client);
-        presenter_->Paint(dc, client);
-        EndPaint(handle, &paint);
+        presenter_->Paint(paint.Get(), client);
       }
       return 0;
     }

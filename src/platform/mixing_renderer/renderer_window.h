@@ -1,8 +1,10 @@
 #pragma once
-// The mixing renderer's own window, class "VideoRenderer": top-level and
-// hidden until shown or given an owner, repaints the current picture, and
-// posts mouse and keyboard input on to the message-drain window as the
-// platform's renderer does.
+// The mixing renderer's own window, class "VideoRenderer": hidden until
+// shown or given a parent, repaints the current picture, and posts mouse and
+// keyboard input on to the message-drain window as the platform's renderer
+// does. Whenever it is top-level it is owned by a hidden window of its own:
+// Wine's taskbar gives a button to every window that is top-level and
+// unowned when it is made, and keeps it until the window is destroyed.
 #include <windows.h>
 
 #include <atomic>
@@ -21,6 +23,9 @@ public:
   RendererWindow& operator=(const RendererWindow&) = delete;
 
   HWND Handle() const { return handle_; }
+  // Makes the window a child of `parent`, or with none a top-level window
+  // owned by its hidden owner again.
+  void SetParentWindow(HWND parent);
   // Destroys the window; from another thread it asks the owning thread to.
   void Close();
   // Any thread: shows the window without waiting for its thread.
@@ -40,6 +45,7 @@ private:
 
   std::shared_ptr<VideoPresenter> presenter_;
   std::atomic<HWND> handle_{nullptr};
+  HWND owner_ = nullptr;  // destroyed with the window
   DWORD thread_ = 0;
   std::atomic<HWND> drain_{nullptr};
   std::atomic<bool> cursorHidden_{false};

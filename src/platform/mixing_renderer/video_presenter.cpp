@@ -5,8 +5,8 @@
 #include <vmr9.h>
 
 #include <cstring>
-#include <memory>
-#include <type_traits>
+
+#include "classlib/gdi.h"
 
 namespace platform {
 
@@ -58,11 +58,10 @@ bool VideoPresenter::Present(const BYTE* data, std::size_t size, HWND target) {
   if (target) {
     // Drawing straight into the window from this thread: GetDC sends no
     // message, so a busy user-interface thread never holds up the stream.
-    if (HDC dc = GetDC(target)) {
+    if (const TWindowDC dc(target); dc) {
       RECT client;
       GetClientRect(target, &client);
-      PaintLocked(dc, client);
-      ReleaseDC(target, dc);
+      PaintLocked(dc.Get(), client);
     }
   }
   return true;
@@ -84,12 +83,11 @@ void VideoPresenter::PaintLocked(HDC dc, const RECT& clientArea) {
                            ? LetterBox(area, source.right - source.left, source.bottom - source.top)
                            : area;
   if (drawBorder_ && !EqualRect(&picture, &area)) {
-    const std::unique_ptr<std::remove_pointer_t<HBRUSH>, decltype(&DeleteObject)> border(
-        CreateSolidBrush(borderColor_), &DeleteObject);
-    Fill(dc, RECT{area.left, area.top, area.right, picture.top}, border.get());
-    Fill(dc, RECT{area.left, picture.bottom, area.right, area.bottom}, border.get());
-    Fill(dc, RECT{area.left, picture.top, picture.left, picture.bottom}, border.get());
-    Fill(dc, RECT{picture.right, picture.top, area.right, picture.bottom}, border.get());
+    const TGdiObject<HBRUSH> border(CreateSolidBrush(borderColor_));
+    Fill(dc, RECT{area.left, area.top, area.right, picture.top}, border.Get());
+    Fill(dc, RECT{area.left, picture.bottom, area.right, area.bottom}, border.Get());
+    Fill(dc, RECT{area.left, picture.top, picture.left, picture.bottom}, border.Get());
+    Fill(dc, RECT{picture.right, picture.top, area.right, picture.bottom}, border.Get());
   }
 
   BITMAPINFO info{};
