@@ -692,8 +692,8 @@ std::wstring SettingsFileName() {
 }
 
 // Registers the cameras, runs the measured program as a child and tidies up.
-// The street scene gives the encoders a camera's work; the colour bars are
-// nearly free to encode.
+// `street` gives the encoders a street camera's picture (textured, noisy)
+// instead of the colour bars; the cameras then cost more to draw.
 int Drive(const std::wstring& self, bool street) {
   if (RunTestcam(std::wstring(L"register 4 --size 640x480 --rate 30") + (street ? L" --scene street" : L"")) != 0) {
     std::printf("cannot register the test cameras\n");
