@@ -40,8 +40,10 @@ inline std::string RunOnHost(const std::wstring& folder, const std::string& scri
                      statusFile = folder + L"\\host.status";
   DeleteFileW(statusFile.c_str());
   const std::string status = HostPath(statusFile);
+  // The shell reads its script as it goes: it exits on the status line, so
+  // it never reads the next script written over this one.
   const std::string full = "{ " + script + "\n} >'" + HostPath(outFile) + "' 2>&1\necho $? >'" + status +
-                           ".tmp' && mv '" + status + ".tmp' '" + status + "'\n";
+                           ".tmp' && mv '" + status + ".tmp' '" + status + "'; exit\n";
   if (FILE* f = _wfopen(scriptFile.c_str(), L"wb")) {
     fwrite(full.data(), 1, full.size(), f);
     fclose(f);
