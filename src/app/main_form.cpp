@@ -430,8 +430,9 @@ void TmainForm::SwitchSegment(const TChannel& c) {
   GetLocalTime(&now);
   const std::wstring fileName = NewRecordingName(ChannelFolder(savePath, c.Number), now);
   FileEnded(c);
-  // A refused switch (a storage folder that will not take the file) goes
-  // the rebuild's way too, which ends the recording with its alert.
+  // A writer that cannot switch, or refuses to (a storage folder that will
+  // not take the file), is rebuilt into it as 开始录像 does; a storage
+  // failure then ends the recording with its alert.
   if (SUCCEEDED(c.ASFWriter->SwitchFileName(fileName))) {
     unattended_.ChannelStarted(c.Number, fileName, false);
     return;

@@ -645,7 +645,7 @@ void RecordingAndStreaming() {
 std::wstring SettingsFileName();
 
 // One file of a channel as placed on the recording's time line: the
-// preroll (File Properties + 80) plus ffprobe's packet times, in ms.
+// preroll (File Properties + 80) plus ffprobe's decoding times (ASF has no other), in ms.
 struct SegmentFile {
   int channel = 0;
   double firstMs = 0, lastMs = 0, intervalMs = 0;
@@ -656,10 +656,10 @@ std::vector<SegmentFile> ProbeSegments(const std::wstring& storage) {
   const std::string script =
       "base='" + HostPath(storage) + "'\nfor n in 1 2 3 4; do for f in \"$base\"/*/\"#$n\"/*.asf; do"
       " [ -f \"$f\" ] || continue; p=$(od -An -tu8 -j110 -N8 \"$f\" | tr -d ' ');"
-      " ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 \"$f\" |"
-      " awk -v n=$n -v p=$p 'NR == 1 { first = $1 } { last = $1 }"
-      " END { if (NR > 1) printf \"%d %.1f %.1f %.3f %d\\n\", n, first * 1000 + p, last * 1000 + p,"
-      " (last - first) * 1000 / (NR - 1), NR }'; done; done";
+      " ffprobe -v error -select_streams v:0 -show_entries packet=dts_time -of csv=p=0 \"$f\" |"
+      " awk -v n=$n -v p=$p '$1 ~ /^[0-9]/ { if (!c++) first = $1; last = $1 }"
+      " END { if (c > 1) printf \"%d %.1f %.1f %.3f %d\\n\", n, first * 1000 + p, last * 1000 + p,"
+      " (last - first) * 1000 / (c - 1), c }'; done; done";
   std::vector<SegmentFile> files;
   const std::string output = RunOnHost(storage, script, 120000);
   size_t at = 0;

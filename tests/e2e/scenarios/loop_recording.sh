@@ -56,14 +56,14 @@ grep -q "录像中断" "$log" && fail "a recording was interrupted: $(grep 录�
 # A channel's files placed end to end: at every switch the next file's first
 # frame follows the last one's within one and a half frame intervals, so no
 # frame is lost. A file's frames are at its preroll (File Properties + 80,
-# the time its first frame was taken) plus ffprobe's times.
+# the time its first frame was taken) plus ffprobe's decoding times (ASF stores no other).
 widest=0
 for n in 1 2 3 4; do
   for file in "$DISK/录像/#$n/"*.asf; do
     preroll=$(od -An -tu8 -j110 -N8 "$file" | tr -d ' ')
-    ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 "$file" |
-      awk -v p="$preroll" -v f="$(basename "$file")" 'NR == 1 { first = $1 } { last = $1 }
-        END { if (NR > 1) printf "%d %d %.2f %s\n", first * 1000 + p, last * 1000 + p, (last - first) * 1000 / (NR - 1), f }'
+    ffprobe -v error -select_streams v:0 -show_entries packet=dts_time -of csv=p=0 "$file" |
+      awk -v p="$preroll" -v f="$(basename "$file")" '$1 ~ /^[0-9]/ { if (!n++) first = $1; last = $1 }
+        END { if (n > 1) printf "%d %d %.2f %s\n", first * 1000 + p, last * 1000 + p, (last - first) * 1000 / (n - 1), f }'
   done | sort -n >"$APPDIR/spans$n.txt"
   gaps=$(awk 'NR > 1 { printf "%d %.0f %s\n", $1 - end - interval, interval, name } { end = $2; interval = $3; name = $4 }' "$APPDIR/spans$n.txt")
   [ -n "$gaps" ] || fail "channel $n left fewer than two files to place end to end"
