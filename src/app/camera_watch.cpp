@@ -139,6 +139,7 @@ void TCameraWatch::Lose(const TChannel& channel, TWatched& watched, const std::w
   watched.nextTry = Clock() + kRetryMs;
   TearDown(channel);
   EventLog::Write(channel.Number, L"无信号：" + why);
+  if (watched.mode == TChannelMode::Recording && OnRecordingLost) OnRecordingLost(channel.Number);
   channel.VideoWindow->Invalidate();
 }
 
@@ -183,10 +184,17 @@ void TCameraWatch::DrawNoSignal(const TChannel& channel) {
   canvas.FillRect(channel.VideoWindow->ClientRect());
   canvas.Brush().SetStyle(bsClear);
   canvas.Font().SetColor(clWhite);
+  canvas.Font().SetStyle(TFontStyles{});
   canvas.Font().SetName(L"宋体");
   canvas.Font().SetSize(16);
   const std::wstring text = L"无信号";
   const SIZE size = canvas.TextExtent(text);
   const RECT area = channel.VideoWindow->ClientRect();
   canvas.TextOut((area.right - size.cx) / 2, (area.bottom - size.cy) / 2, text);
+  const std::wstring alert = PaneAlert ? PaneAlert(channel.Number) : std::wstring();
+  if (alert.empty()) return;
+  canvas.Font().SetColor(clRed);
+  canvas.Font().SetStyle(fsBold);
+  const SIZE alertSize = canvas.TextExtent(alert);
+  canvas.TextOut((area.right - alertSize.cx) / 2, (area.bottom + size.cy) / 2 + alertSize.cy / 2, alert);
 }

@@ -47,6 +47,10 @@ public:
   void Check();
   // Milliseconds of a monotonic clock (tests move it).
   std::function<ULONGLONG()> Clock = [] { return GetTickCount64(); };
+  // A channel in recording mode lost its camera; its file is finalised.
+  std::function<void(int number)> OnRecordingLost;
+  // A red line a lost pane shows under 无信号 (empty for none).
+  std::function<std::wstring(int number)> PaneAlert;
 
 private:
   struct TWatched {

@@ -190,10 +190,15 @@ void TmainForm::BuildTimersAndTray() {
   // the log; nobody may be there to close a box.
   unattended_.OnSegmentDue = [this](int number) {
     try {
-      RecordChannel(channels_[number - 1]);
+      SwitchSegment(channels_[number - 1]);
     } catch (...) {
     }
   };
+  CameraWatch->OnRecordingLost = [this](int number) {
+    unattended_.DeviceLost(number);
+    TrayIcon1->SetHint(unattended_.AlertSummary());
+  };
+  CameraWatch->PaneAlert = [this](int number) { return unattended_.Alert(number); };
   unattended_.OnInterrupted = [this](int number, const std::wstring& alert) {
     RecordingInterrupted(number, alert);
   };
@@ -341,6 +346,7 @@ void TmainForm::MonitorChannel(const TChannel& c) {
 }
 
 void TmainForm::playBtnClick(TComponent*) {
+  for (const TChannel& c : channels_) FileEnded(c);
   if (unattended_.AnyRecording()) unattended_.End(L"停止录像（监控）");
   unattended_.ClearAlerts();
   TrayIcon1->SetHint(unattended_.AlertSummary());
@@ -395,13 +401,14 @@ void TmainForm::recBtnClick(TComponent*) {
 
 void TmainForm::RecordChannel(const TChannel& c) {
   std::wstring fileName;
+  FileEnded(c);
   try {
     c.FilterGraph->ResetGraph();
     c.FilterGraph->SetActive(false);
     SYSTEMTIME now;
     GetLocalTime(&now);
     fileName = NewRecordingName(ChannelFolder(savePath, c.Number), now);
-    unattended_.ChannelStarted(c.Number, fileName);
+    unattended_.ChannelStarted(c.Number, fileName, true);
     BuildRecording(c, fileName);
   } catch (...) {
     // A read-only or vanished storage folder leaves no file; the channel
@@ -415,10 +422,31 @@ void TmainForm::RecordChannel(const TChannel& c) {
     ShowRecordingMark(L"●");
     recBtn->SetCaption(kStopRecording);
   }
+  TrayIcon1->SetHint(unattended_.AlertSummary());
+}
+
+void TmainForm::SwitchSegment(const TChannel& c) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const std::wstring fileName = NewRecordingName(ChannelFolder(savePath, c.Number), now);
+  FileEnded(c);
+  // A writer that cannot switch, or refuses to (a storage folder that will
+  // not take the file), is rebuilt into it as 开始录像 does; a storage
+  // failure then ends the recording with its alert.
+  if (SUCCEEDED(c.ASFWriter->SwitchFileName(fileName))) {
+    unattended_.ChannelStarted(c.Number, fileName, false);
+    return;
+  }
+  RecordChannel(c);
+}
+
+void TmainForm::FileEnded(const TChannel& c) {
+  if (unattended_.Recording(c.Number)) unattended_.FileEnded(c.Number, c.ASFWriter->DroppedFrames());
 }
 
 void TmainForm::RecordingInterrupted(int number, const std::wstring& alert) {
   const TChannel& c = channels_[number - 1];
+  FileEnded(c);
   try {
     MonitorChannel(c);
     ShowPaneText(number, alert);
@@ -458,6 +486,7 @@ void TmainForm::StopAllChannels() {
   for (const TChannel& c : channels_) {
     if (!c.FilterGraph->Active()) continue;
     c.FilterGraph->Stop();
+    FileEnded(c);
     c.FilterGraph->SetActive(false);
     c.ASFWriter->SetFilterGraph(nullptr);
   }
@@ -503,6 +532,7 @@ void TmainForm::TrayIcon1Click(TComponent*) { TrayIcon1->RestoreMainWindow(); }
 
 void TmainForm::FormCloseQuery(TComponent*, bool& canClose) {
   CameraWatch->ForgetAll();
+  for (const TChannel& c : channels_) FileEnded(c);
   unattended_.End(L"停止录像（程序退出）");
   EventLog::Write(0, L"程序退出");
   optionForm->devEnum.reset();

@@ -139,6 +139,11 @@ private:
   // Rebuilds an active channel to record into a new file; a failure ends
   // that channel's recording with an alert.
   void RecordChannel(const TChannel& channel);
+  // A segment's end: the writer goes on in a new file while the graph runs,
+  // or, with a writer that cannot, the channel is rebuilt into one.
+  void SwitchSegment(const TChannel& channel);
+  // A recording channel's file ends: the frames its writer dropped are logged.
+  void FileEnded(const TChannel& channel);
   // A recording that ended without the user asking: back to monitoring,
   // with the alert on the pane and in the tray hint.
   void RecordingInterrupted(int channel, const std::wstring& alert);

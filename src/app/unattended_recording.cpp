@@ -17,20 +17,40 @@ TUnattendedRecording::TUnattendedRecording(TComponent* owner) : timer_(new TTime
 
 void TUnattendedRecording::Begin(const std::wstring& root) {
   settings_ = ReadRecordingSettings(OpenSettings());
+  root_ = root;
   ClearAlerts();
   watch_.Start(root, settings_);
   timer_->SetEnabled(true);
 }
 
-void TUnattendedRecording::ChannelStarted(int channel, const std::wstring& fileName) {
+void TUnattendedRecording::ChannelStarted(int channel, const std::wstring& fileName, bool newWriter) {
   Channel& c = channels_.at(channel - 1);
   EventLog::Write(channel, (c.Recording ? L"分段 " : L"开始录像 ") + fileName);
   c.Recording = true;
   c.FileName = fileName;
   c.Pending.clear();
+  c.Alert.clear();
+  if (newWriter) c.Dropped = 0;
   c.Segment.Start(LocalSecondsNow(), settings_.SegmentSeconds);
   UpdateOpenFiles();
+  // A camera back after every channel had stopped finds the watch stopped.
+  if (!timer_->Enabled()) {
+    watch_.Start(root_, settings_);
+    timer_->SetEnabled(true);
+  }
   watch_.CheckSoon();
+}
+
+void TUnattendedRecording::FileEnded(int channel, std::uint64_t total) {
+  Channel& c = channels_.at(channel - 1);
+  if (total <= c.Dropped) return;
+  EventLog::Write(channel, Format(L"丢帧 %llu（写入跟不上） ", static_cast<unsigned long long>(total - c.Dropped)) +
+                               c.FileName);
+  c.Dropped = total;
+}
+
+void TUnattendedRecording::DeviceLost(int channel) {
+  if (channels_.at(channel - 1).Recording) Stop(channel, L"设备丢失", false);
 }
 
 void TUnattendedRecording::End(const std::wstring& why) {
@@ -97,7 +117,7 @@ void TUnattendedRecording::Tick() {
   }
 }
 
-void TUnattendedRecording::Stop(int channel, const std::wstring& reason) {
+void TUnattendedRecording::Stop(int channel, const std::wstring& reason, bool notify) {
   Channel& c = channels_.at(channel - 1);
   const std::wstring alert = kAlertPrefix + reason;
   EventLog::Write(channel, alert + L" " + c.FileName);
@@ -105,7 +125,7 @@ void TUnattendedRecording::Stop(int channel, const std::wstring& reason) {
   c.Pending.clear();
   c.Alert = alert;
   UpdateOpenFiles();
-  if (OnInterrupted) OnInterrupted(channel, alert);
+  if (notify && OnInterrupted) OnInterrupted(channel, alert);
 }
 
 void TUnattendedRecording::UpdateOpenFiles() {

@@ -3,6 +3,7 @@
 // segment switches, the storage watch, and the recordings that end without
 // the user asking, with the reason each pane and the tray hint show.
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -24,9 +25,10 @@ public:
   // 开始录像: reads the settings, starts the storage watch below `root`
   // and clears the alerts.
   void Begin(const std::wstring& root);
-  // The channel writes `fileName` from now on (its first file or the next
-  // segment's).
-  void ChannelStarted(int channel, const std::wstring& fileName);
+  // The channel writes `fileName` from now on: its first file, the next
+  // segment's in a new writer (`newWriter`) or in the same one. A channel
+  // that records again has no alert.
+  void ChannelStarted(int channel, const std::wstring& fileName, bool newWriter);
   // 停止录像 or the program's end: every channel stops, as asked.
   void End(const std::wstring& why);
   // 监控: the alerts are cleared.
@@ -37,6 +39,13 @@ public:
   void Interrupt(int channel, const std::wstring& reason);
   // The channel's new file could not be started: it ends at once.
   void StartFailed(int channel, const std::wstring& reason);
+  // The channel's camera went away while recording: the alert is shown
+  // until the camera is back and the channel records again.
+  void DeviceLost(int channel);
+  // The writer's count of dropped frames, read as the channel's file ends:
+  // the frames dropped in that file are logged. `total` counts from the
+  // channel's last ChannelStarted with `newWriter`.
+  void FileEnded(int channel, std::uint64_t total);
 
   bool Recording(int channel) const { return channels_.at(channel - 1).Recording; }
   bool AnyRecording() const;
@@ -54,12 +63,16 @@ private:
     TSegmentClock Segment;
     std::wstring Pending;  // an interruption's reason, handled at the next tick
     std::wstring Alert;
+    std::uint64_t Dropped = 0;  // the writer's count when the file began
   };
   void Tick();
-  void Stop(int channel, const std::wstring& reason);
+  // Ends the channel's recording with the alert; the window hears of it
+  // through OnInterrupted when `notify`.
+  void Stop(int channel, const std::wstring& reason, bool notify = true);
   void UpdateOpenFiles();
 
   TTimer* timer_;
+  std::wstring root_;
   TStorageWatch watch_;
   TRecordingSettings settings_;
   std::array<Channel, 4> channels_{};

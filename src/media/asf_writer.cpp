@@ -90,6 +90,23 @@ void TASFWriter::SetFileName(const std::wstring& value) {
     (void)sink->SetFileName(fileName_.c_str(), nullptr);  // a refused name shows as no recording
 }
 
+HRESULT TASFWriter::SwitchFileName(const std::wstring& value) {
+  ComPtr<IAsfWriterSegments> segments;
+  const HRESULT found = QueryInterface(IID_PPV_ARGS(&segments));
+  if (FAILED(found)) return found;
+  const HRESULT hr = segments->SwitchFile(value.c_str());
+  if (SUCCEEDED(hr)) fileName_ = value;
+  return hr;
+}
+
+std::uint64_t TASFWriter::DroppedFrames() {
+  ComPtr<IAsfWriterSegments> segments;
+  ULONGLONG count = 0;
+  if (SUCCEEDED(QueryInterface(IID_PPV_ARGS(&segments))))
+    (void)segments->GetDroppedFrames(&count);  // a writer that cannot say counts none
+  return count;
+}
+
 void TASFWriter::NotifyMember(TMemberOperation operation) {
   switch (operation) {
     case moAdding:

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <cstdint>
 #include <string>
 
 #include "classlib/component.h"
@@ -72,6 +73,15 @@ public:
   // Writing always stores, and passes the name on to a filter.
   std::wstring FileName();
   void SetFileName(const std::wstring& value);
+
+  // While recording, goes on in the new file `value` without stopping the
+  // graph (the built-in writer only). E_NOINTERFACE from a writer that
+  // cannot: the graph must be rebuilt; another failure leaves the
+  // recording in its file. On success FileName reads `value`.
+  HRESULT SwitchFileName(const std::wstring& value);
+  // Frames the writer dropped since recording began (0 from a writer that
+  // does not say).
+  std::uint64_t DroppedFrames();
 
   DWORD Port() const { return port_; }
   void SetPort(DWORD value) { port_ = value; }

@@ -112,6 +112,21 @@ IWMClientConnections2 : public IWMClientConnections {
 __CRT_UUID_DECL(IWMClientConnections2, 0x4091571e, 0x4701, 0x4593, 0xbb, 0x3d, 0xd5, 0xf5, 0xf0,
                 0xc7, 0x42, 0x46)
 
+// The built-in ASF writer's own interface; the platform's writer has none.
+extern "C" const GUID IID_IAsfWriterSegments;
+MIDL_INTERFACE("63EB3165-35E4-4F75-8CF4-11AF0F530B39")
+IAsfWriterSegments : public IUnknown {
+  // While recording: creates the file `name` at once and goes on recording
+  // there from the next video picture, an IDR, while the graph runs on; the
+  // current file ends with the picture before and is finalised. Fails,
+  // leaving no file, when the file cannot be made or a switch is waiting.
+  virtual HRESULT STDMETHODCALLTYPE SwitchFile(LPCWSTR pszFileName) = 0;
+  // Frames dropped since recording began because writing fell behind.
+  virtual HRESULT STDMETHODCALLTYPE GetDroppedFrames(ULONGLONG* pcFrames) = 0;
+};
+__CRT_UUID_DECL(IAsfWriterSegments, 0x63eb3165, 0x35e4, 0x4f75, 0x8c, 0xf4, 0x11, 0xaf, 0x0f, 0x53,
+                0x0b, 0x39)
+
 namespace platform {
 
 using WMCreateWriterNetworkSinkFunction = HRESULT(STDMETHODCALLTYPE*)(IWMWriterNetworkSink** sink);

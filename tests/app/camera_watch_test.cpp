@@ -155,12 +155,19 @@ TEST_CASE("a camera that goes silent counts as lost; a recording channel records
   REQUIRE(PumpUntil([&] { return form->CameraWatch->Lost(1); }, kNoticed));
   CHECK(Logged(L"#1  无信号：3 秒没有画面"));
   CHECK(form->recBtn->Caption() == L"停止录像");
+  // Said on the pane and in the tray hint, and no segment switch rebuilds
+  // the lost channel meanwhile.
+  CHECK(form->Unattended().Alert(1) == L"录像中断：设备丢失");
+  CHECK(form->TrayIcon1->Hint() == L"#1 录像中断：设备丢失");
+  CHECK_FALSE(form->Unattended().Recording(1));
 
   // The device never left, so the next attempt brings the channel back recording.
   REQUIRE(PumpUntil([&] { return Back(form, 1); }, kBack));
   CHECK(Recordings(root, 1) == 2);
   CHECK(form->ASFWriter1->FilterGraph() == form->FilterGraph1);
   CHECK(Logged(L"#1  信号恢复，继续录像"));
+  CHECK(form->Unattended().Recording(1));
+  CHECK(form->TrayIcon1->Hint().empty());
 
   form->recBtnClick(form->recBtn);  // 停止录像
   PumpFor(2500ms);

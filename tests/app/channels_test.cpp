@@ -202,8 +202,14 @@ TEST_CASE("unattended recording on one camera: segments, and endings nobody aske
   SUBCASE("the recording goes on in a new file at every segment length") {
     form->recBtnClick(nullptr);
     CHECK(form->recBtn->Caption() == L"停止录像");
+    platform::ComPtr<IBaseFilter> writer;
+    REQUIRE(SUCCEEDED(form->ASFWriter1->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(writer.GetAddressOf()))));
     CHECK(PumpUntil([&] { return files() >= 3; }, std::chrono::seconds(20)));
     CHECK(Running(form->FilterGraph1));
+    // The writer switched files itself: the channel was never rebuilt.
+    platform::ComPtr<IBaseFilter> still;
+    REQUIRE(SUCCEEDED(form->ASFWriter1->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(still.GetAddressOf()))));
+    CHECK(still.Get() == writer.Get());
     form->recBtnClick(nullptr);
     CHECK(form->recBtn->Caption() == L"开始录像");
     const std::wstring text = Utf8ToWide(ReadFileBytes(log));

@@ -473,3 +473,63 @@ TEST_CASE("the end of a recording reaches the graph while the filter still answe
   filter.Reset();
   RemoveTree(folder);
 }
+
+TEST_CASE("a file switch while running loses no frame and leaves two whole files") {
+  const std::wstring folder = MakeTempFolder(L"asfs");
+  const std::wstring first = folder + L"\\first.asf", second = folder + L"\\second.asf";
+  ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, first);
+  ComPtr<IAsfWriterSegments> segments;
+  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IAsfWriterSegments, reinterpret_cast<void**>(segments.GetAddressOf()))));
+  CHECK(segments->SwitchFile(second.c_str()) == VFW_E_WRONG_STATE);  // not recording
+  ComPtr<IMemInputPin> input = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, 160, 120, 24);
+  SampleSource samples(160 * 120 * 3, 4);
+  REQUIRE(SUCCEEDED(filter->Run(0)));
+  const auto send = [&](int i) {
+    REQUIRE(PumpUntil([&] { return Counters(filter.Get()).written == unsigned(i); }));
+    const std::vector<uint8_t> frame = TestFrameRGB24(160, 120, i);
+    CHECK(input->Receive(samples.Make(frame.data(), frame.size(), i * 400000LL, (i + 1) * 400000LL).Get()) == S_OK);
+  };
+
+  SUBCASE("the first file ends before the switch's IDR, the second starts with it") {
+    const int sent = 30, before = 12;
+    for (int i = 0; i < before; ++i) send(i);
+    // Mid-second, so only the switch can make the IDR.
+    CHECK(segments->SwitchFile((folder + L"\\missing\\x.asf").c_str()) != S_OK);
+    REQUIRE(segments->SwitchFile(second.c_str()) == S_OK);
+    CHECK(segments->SwitchFile((folder + L"\\third.asf").c_str()) == VFW_E_WRONG_STATE);
+    for (int i = before; i < sent; ++i) send(i);
+    REQUIRE(SUCCEEDED(filter->Stop()));
+    const auto counters = Counters(filter.Get());
+    CHECK(counters.written == sent);
+    CHECK(counters.dropped == 0);
+    CHECK(counters.files == 2);
+    CHECK(GetFileAttributesW((folder + L"\\third.asf").c_str()) == INVALID_FILE_ATTRIBUTES);
+
+    const ProbedStream a = ProbeFile(first), b = ProbeFile(second);
+    CHECK(a.frames == before);
+    CHECK(b.frames == sent - before);
+    // Every frame decodes, so the second file begins with SPS, PPS and an IDR.
+    CHECK(DecodeFrames(HostPath(first)) == before);
+    CHECK(DecodeFrames(HostPath(second)) == sent - before);
+    CHECK(b.duration == doctest::Approx((sent - before) * 0.04).epsilon(0.05));
+    // The second file's preroll (File Properties + 80) is the time its first
+    // frame was taken, one frame after the first file's last: players count
+    // its time from 0, and no time is lost between the files.
+    const std::string header = ReadFileBytes(second).substr(30 + 80, 8);
+    REQUIRE(header.size() == 8);
+    uint64_t preroll = 0;
+    for (int i = 7; i >= 0; --i) preroll = preroll << 8 | static_cast<uint8_t>(header[i]);
+    CHECK(preroll == before * 40);
+  }
+
+  SUBCASE("a switch that never gets its picture leaves no file") {
+    send(0);
+    REQUIRE(PumpUntil([&] { return Counters(filter.Get()).written == 1u; }));
+    REQUIRE(segments->SwitchFile(second.c_str()) == S_OK);
+    REQUIRE(SUCCEEDED(filter->Stop()));
+    CHECK(GetFileAttributesW(second.c_str()) == INVALID_FILE_ATTRIBUTES);
+    CHECK(ProbeFile(first).frames == 1);
+  }
+  filter.Reset();
+  RemoveTree(folder);
+}

@@ -1,7 +1,7 @@
 // The whole program with four test cameras at 640 x 480, 30 fps: start-up,
 // live monitoring with four and with one channel, recording, eight live
-// stream clients on each channel's port and the working-set trim, one table
-// each.
+// stream clients on each channel's port, the working-set trim and segment
+// switches, one table each.
 // Run: ./scripts/wine-run build/bin/bench_whole_program_bench.exe [street]
 // It registers four test cameras, points the settings file at a temporary
 // storage folder, runs itself again as the program (the start-up code
@@ -640,12 +640,98 @@ void RecordingAndStreaming() {
   std::printf("\nCamera schedule: %.0f frames/s per channel.\n", kFrameRate);
 }
 
+// ---- segment switches ------------------------------------------------------
+
+std::wstring SettingsFileName();
+
+// One file of a channel as placed on the recording's time line: the
+// preroll (File Properties + 80) plus ffprobe's decoding times (ASF has no other), in ms.
+struct SegmentFile {
+  int channel = 0;
+  double firstMs = 0, lastMs = 0, intervalMs = 0;
+  int frames = 0;
+};
+
+std::vector<SegmentFile> ProbeSegments(const std::wstring& storage) {
+  const std::string script =
+      "base='" + HostPath(storage) + "'\nfor n in 1 2 3 4; do for f in \"$base\"/*/\"#$n\"/*.asf; do"
+      " [ -f \"$f\" ] || continue; p=$(od -An -tu8 -j110 -N8 \"$f\" | tr -d ' ');"
+      " ffprobe -v error -select_streams v:0 -show_entries packet=dts_time -of csv=p=0 \"$f\" |"
+      " awk -v n=$n -v p=$p '$1 ~ /^[0-9]/ { if (!c++) first = $1; last = $1 }"
+      " END { if (c > 1) printf \"%d %.1f %.1f %.3f %d\\n\", n, first * 1000 + p, last * 1000 + p,"
+      " (last - first) * 1000 / (c - 1), c }'; done; done";
+  std::vector<SegmentFile> files;
+  const std::string output = RunOnHost(storage, script, 120000);
+  size_t at = 0;
+  while (at < output.size()) {
+    const size_t end = output.find('\n', at);
+    const std::string line = output.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    at = end == std::string::npos ? output.size() : end + 1;
+    SegmentFile file;
+    if (std::sscanf(line.c_str(), "%d %lf %lf %lf %d", &file.channel, &file.firstMs, &file.lastMs,
+                    &file.intervalMs, &file.frames) == 5)
+      files.push_back(file);
+  }
+  std::sort(files.begin(), files.end(), [](const SegmentFile& a, const SegmentFile& b) {
+    return a.channel != b.channel ? a.channel < b.channel : a.firstMs < b.firstMs;
+  });
+  return files;
+}
+
+// Four channels record in 2-second segments, beside the rows above recorded
+// in one file: a switch must cost no frame in the renderers or the writers,
+// and a channel's files must follow each other with nothing lost between.
+void SegmentSwitches() {
+  RunOnHost(storageFolder, "rm -f '" + HostPath(storageFolder) + "'/*/'#'?/*.asf", 60000);
+  const std::wstring settings = SettingsFileName();
+  WritePrivateProfileStringW(L"comm", L"segment", L"2s", settings.c_str());
+  mainForm->playBtnClick(nullptr);
+  Pump(1);
+  mainForm->recBtnClick(nullptr);
+  const Interval recording = Measure(kInterval);
+  std::array<ComPtr<IBaseFilter>, kChannels> writers;
+  for (int i = 0; i < kChannels; ++i) writers[i] = MemberFilter(mainForm->Channel(i + 1).ASFWriter);
+  mainForm->recBtnClick(nullptr);  // 停止录像
+  WritePrivateProfileStringW(L"comm", L"segment", nullptr, settings.c_str());
+  std::array<platform::AsfWritingSession::Counters, kChannels> total{};
+  for (int i = 0; i < kChannels; ++i)
+    if (platform::AsfWriterFilter* writer = BuiltInWriter(writers[i].Get())) total[i] = writer->LastCounters();
+  const std::vector<SegmentFile> files = ProbeSegments(storageFolder);
+
+  using Counters = platform::AsfWritingSession::Counters;
+  std::printf("\n### Segment switches, four channels, 2 s segments (%.0f s interval)\n\n", kInterval);
+  std::printf("| channel | files | writer dropped | preview drawn/s | preview dropped | written in all |"
+              " frames in the files (ffprobe) | widest gap at a switch, ms beyond one frame interval |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
+  for (int i = 0; i < kChannels; ++i) {
+    int count = 0, frames = 0;
+    double widest = -1e9;
+    const SegmentFile* previous = nullptr;
+    for (const SegmentFile& file : files) {
+      if (file.channel != i + 1) continue;
+      ++count;
+      frames += file.frames;
+      if (previous) widest = std::max(widest, file.firstMs - previous->lastMs - previous->intervalMs);
+      previous = &file;
+    }
+    std::printf("| %d | %d | %llu | %.1f | %d | %llu | %d | ", i + 1, count,
+                static_cast<unsigned long long>(recording.Writer(i, &Counters::dropped)),
+                recording.Drawn(i) / recording.Length(), recording.Dropped(i),
+                static_cast<unsigned long long>(total[i].written), frames);
+    if (count > 1)
+      std::printf("%.1f |\n", widest);
+    else
+      std::printf("- |\n");
+  }
+}
+
 void RunBenchmarks() {
   PrintStartUp();
   LiveMonitoring();
   mainForm->playBtnClick(nullptr);  // all four again for the trim
   WorkingSetTrim();
   RecordingAndStreaming();
+  SegmentSwitches();
   std::fflush(stdout);
 }
 

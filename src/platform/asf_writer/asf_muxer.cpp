@@ -139,7 +139,7 @@ Bytes AsfMuxer::BuildHeader() const {
   w.U64(0);  // data packets
   w.U64(0);  // play duration
   w.U64(0);  // send duration
-  w.U64(0);  // preroll: 0 makes index times and presentation times agree
+  w.U64(prerollMs_);  // 0 for a recording's first file: index and presentation times agree
   w.U32(kBroadcastFlag);
   w.U32(kPacketSize);
   w.U32(kPacketSize);
@@ -189,6 +189,18 @@ Bytes AsfMuxer::BuildHeader() const {
   h.U64(0);
   h.U16(0x0101);
   return header;
+}
+
+std::unique_ptr<AsfMuxer> AsfMuxer::Next(AsfOutput& output, uint32_t startMs) const {
+  std::vector<AsfStream> streams;
+  for (const StreamState& s : streams_) streams.push_back(s.format);
+  auto next = std::make_unique<AsfMuxer>(std::move(streams), index_, output);
+  for (size_t i = 0; i < streams_.size(); ++i) next->streams_[i].objectNumber = streams_[i].objectNumber;
+  next->observer_ = observer_;
+  next->lastSendTimeMs_ = lastSendTimeMs_;
+  next->endTimeMs_ = startMs;
+  next->prerollMs_ = startMs;
+  return next;
 }
 
 bool AsfMuxer::Begin() {

@@ -66,6 +66,13 @@ public:
 
   void SetPacketObserver(PacketObserver observer) { observer_ = std::move(observer); }
 
+  // The muxer of the file that continues this one's recording in `output`
+  // from `startMs` on: the same streams and observer, with object numbers
+  // and send times going on, so a live stream fed from both sees one
+  // stream. Its preroll is `startMs`, so players count the file's time
+  // from its own start while the presentation times go on unchanged.
+  std::unique_ptr<AsfMuxer> Next(AsfOutput& output, uint32_t startMs) const;
+
   // Writes the header; false when the output failed.
   bool Begin();
   // The header object and the data object's fixed part, as written by Begin.
@@ -121,6 +128,7 @@ private:
   uint32_t packetCount_ = 0;
   uint32_t lastSendTimeMs_ = 0;
   uint32_t endTimeMs_ = 0;
+  uint32_t prerollMs_ = 0;
 };
 
 }  // namespace platform

@@ -261,6 +261,34 @@ STDMETHODIMP AsfWriterFilter::QueryService(REFGUID service, REFIID iid, void** o
 
 STDMETHODIMP_(ULONG) AsfWriterFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
+STDMETHODIMP AsfWriterFilter::SwitchFile(LPCWSTR name) {
+  if (!name) return E_POINTER;
+  if (!*name) return E_INVALIDARG;
+  {
+    std::lock_guard lock(stateLock_);
+    if (!session_) return VFW_E_WRONG_STATE;  // not recording
+  }
+  // Made here, off the streaming and encoder threads, so a storage folder
+  // that refuses it fails the call and leaves the recording as it was.
+  HRESULT hr = S_OK;
+  std::unique_ptr<AsfFileOutput> output =
+      AsfFileOutput::Create(name, (fileMode_ & AM_FILE_OVERWRITE) != 0, &hr);
+  if (!output) return hr;
+  std::lock_guard lock(stateLock_);
+  if (!session_ || !session_->SwitchOutput(std::move(output), name)) {
+    if (!session_) (void)DeleteFileW(name);  // the recording ended meanwhile
+    return VFW_E_WRONG_STATE;
+  }
+  fileName_ = name;
+  return S_OK;
+}
+
+STDMETHODIMP AsfWriterFilter::GetDroppedFrames(ULONGLONG* count) {
+  if (!count) return E_POINTER;
+  *count = LastCounters().dropped;
+  return S_OK;
+}
+
 HRESULT AsfWriterFilter::DeliverSample(size_t input, IMediaSample* sample) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;

@@ -36,7 +36,8 @@ HRESULT CreateAsfWriterFilter(REFIID iid, void** object);
 // their second versions.
 class AsfWriterFilter final
     : public dshow::ComObject<AsfWriterFilter, dshow::FilterBase, IConfigAsfWriter2,
-                              IFileSinkFilter2, IServiceProvider, IAMFilterMiscFlags> {
+                              IFileSinkFilter2, IServiceProvider, IAMFilterMiscFlags,
+                              IAsfWriterSegments> {
 public:
   AsfWriterFilter();
   ~AsfWriterFilter();
@@ -73,6 +74,9 @@ public:
   STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override;
   // IAMFilterMiscFlags
   STDMETHODIMP_(ULONG) GetMiscFlags() override;
+  // IAsfWriterSegments
+  STDMETHODIMP SwitchFile(LPCWSTR name) override;
+  STDMETHODIMP GetDroppedFrames(ULONGLONG* count) override;
 
 private:
   friend class AsfWriterInputPin;

@@ -109,9 +109,15 @@ void AsfWritingSession::Run() {
 }
 
 void AsfWritingSession::Write(Item& item) {
+  bool switching = false;
+  if (settings_.inputs[item.input].stream.kind == AsfStream::Kind::Video) {
+    std::lock_guard lock(lock_);
+    switching = nextOutput_ != nullptr;
+  }
   const std::vector<uint8_t>* payload = &item.data;
   bool key = true;
   if (Encoding* encoding = encoders_[item.input].get()) {
+    if (switching) encoding->encoder->ForceIdr();
     if (!encoding->converter.Convert(item.data.data(), item.data.size(), picture_) ||
         !encoding->encoder->Encode(picture_.data(), item.timeMs, accessUnit_, &key)) {
       std::lock_guard lock(lock_);
@@ -121,6 +127,7 @@ void AsfWritingSession::Write(Item& item) {
     if (accessUnit_.empty()) return;  // the encoder skipped the picture
     payload = &accessUnit_;
   }
+  if (switching && key) Switch(item.timeMs);
   const bool ok = muxer_->WriteSample(static_cast<uint16_t>(item.input + 1), payload->data(),
                                       payload->size(), item.timeMs, item.durationMs, key);
   bool reportFailure = false;
@@ -139,6 +146,38 @@ void AsfWritingSession::Write(Item& item) {
   if (reportFailure && events_) events_(EC_ERRORABORT, HRESULT_FROM_WIN32(ERROR_WRITE_FAULT));
 }
 
+void AsfWritingSession::Switch(uint32_t startMs) {
+  std::unique_ptr<AsfOutput> output;
+  {
+    std::lock_guard lock(lock_);
+    output = std::move(nextOutput_);
+    nextName_.clear();
+    ++counters_.files;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  (void)muxer_->Finish(now);  // a failed write was reported when it happened
+  muxer_ = muxer_->Next(*output, startMs);
+  output_ = std::move(output);  // closes the finished file
+  // A header that cannot be written fails the sample that follows, which
+  // reports the failure like any other.
+  (void)muxer_->Begin();
+}
+
+bool AsfWritingSession::SwitchOutput(std::unique_ptr<AsfOutput> output, const std::wstring& name) {
+  {
+    std::lock_guard lock(lock_);
+    if (output && !nextOutput_ && !finished_ && !failed_) {
+      nextOutput_ = std::move(output);
+      nextName_ = name;
+      return true;
+    }
+  }
+  output.reset();
+  (void)DeleteFileW(name.c_str());  // an empty file that never became a recording
+  return false;
+}
+
 void AsfWritingSession::Finish() {
   {
     std::lock_guard lock(lock_);
@@ -152,6 +191,10 @@ void AsfWritingSession::Finish() {
   GetSystemTimeAsFileTime(&now);
   (void)muxer_->Finish(now);  // a failed write was reported when it happened
   if (sinks_) sinks_->EndWriting();
+  if (nextOutput_) {
+    nextOutput_.reset();
+    (void)DeleteFileW(nextName_.c_str());  // the switch never got its picture
+  }
 }
 
 AsfWritingSession::Counters AsfWritingSession::Stats() const {

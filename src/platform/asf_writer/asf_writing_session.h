@@ -49,6 +49,7 @@ public:
     uint64_t dropped = 0;    // of those, dropped because the queue was full
     uint64_t written = 0;    // samples that reached the muxer
     uint64_t rejected = 0;   // short, corrupt or unencodable samples
+    uint64_t files = 1;      // files written, the first one included
   };
 
   // Writes the header and starts the encoder thread. E_H264_PICTURE_REFUSED
@@ -67,6 +68,15 @@ public:
   // sinks writing ended. Idempotent.
   void Finish();
 
+  // The recording goes on in `output` (the file `name`, just created) from
+  // the next video picture on, which is encoded as an IDR; the current file
+  // ends with the picture before it and is finalised as at Finish. The live
+  // sinks see no break. Refused (false, and `name` removed) while an
+  // earlier switch still waits for its picture or after a failure; a
+  // recording that finishes before that picture removes `name` too.
+  // Thread: any but the encoder thread.
+  bool SwitchOutput(std::unique_ptr<AsfOutput> output, const std::wstring& name);
+
   Counters Stats() const;
   bool Failed() const;
 
@@ -84,6 +94,8 @@ private:
   // Thread: the encoder thread.
   void Run();
   void Write(Item& item);
+  // Finalises the current file and begins the waiting one at `startMs`.
+  void Switch(uint32_t startMs);
 
   AsfSessionSettings settings_;
   std::unique_ptr<AsfOutput> output_;
@@ -103,6 +115,8 @@ private:
   std::deque<Item> queue_;
   std::vector<std::vector<uint8_t>> spare_;
   std::vector<int64_t> nextStart_;  // per input, for samples without times
+  std::unique_ptr<AsfOutput> nextOutput_;  // a switch waiting for its picture
+  std::wstring nextName_;
   bool stopping_ = false;
   bool failed_ = false;
   bool finished_ = false;

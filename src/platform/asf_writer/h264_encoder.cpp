@@ -126,7 +126,7 @@ bool H264Encoder::Encode(const uint8_t* i420, uint32_t timeMs, std::vector<uint8
   accessUnit.clear();
   *idr = false;
   const uint32_t frameMs = static_cast<uint32_t>(settings_.frameDuration / 10000);
-  if (!started_ || timeMs < lastIdrMs_ || timeMs - lastIdrMs_ + frameMs > kIdrIntervalMs) {
+  if (!started_ || forceIdr_ || timeMs < lastIdrMs_ || timeMs - lastIdrMs_ + frameMs > kIdrIntervalMs) {
     if (encoder_->ForceIntraFrame(true) != 0) return false;
   }
   const int w = settings_.width;
@@ -154,6 +154,7 @@ bool H264Encoder::Encode(const uint8_t* i420, uint32_t timeMs, std::vector<uint8
   *idr = info.eFrameType == videoFrameTypeIDR;
   if (*idr) {
     started_ = true;
+    forceIdr_ = false;
     lastIdrMs_ = timeMs;
   }
   return true;

@@ -47,6 +47,9 @@ public:
   // encoder skipped the picture. False on an encoder error.
   // Thread: the encoder thread.
   bool Encode(const uint8_t* i420, uint32_t timeMs, std::vector<uint8_t>& accessUnit, bool* idr);
+  // The next picture encoded is an IDR (a new file starts with it).
+  // Thread: the encoder thread.
+  void ForceIdr() { forceIdr_ = true; }
 
 private:
   H264Encoder(ISVCEncoder* encoder, const H264Settings& settings);
@@ -54,6 +57,7 @@ private:
   ISVCEncoder* encoder_;
   H264Settings settings_;
   bool started_ = false;
+  bool forceIdr_ = false;
   uint32_t lastIdrMs_ = 0;
 };
 
