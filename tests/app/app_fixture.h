@@ -27,6 +27,28 @@ struct SettingsFile {
   static std::string Content() { return ReadFileBytes(SettingsFileName()); }
 };
 
+// Another program holding the settings file open for reading only, until
+// Release or the end of the scope: the file can be read but not written (a
+// read-only attribute would not stop root).
+class SettingsFileHeld {
+public:
+  SettingsFileHeld()
+      : handle_(CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr)) {
+    REQUIRE(handle_ != INVALID_HANDLE_VALUE);
+  }
+  ~SettingsFileHeld() { Release(); }
+  SettingsFileHeld(const SettingsFileHeld&) = delete;
+  SettingsFileHeld& operator=(const SettingsFileHeld&) = delete;
+  void Release() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+private:
+  HANDLE handle_;
+};
+
 // The text in the settings file's code page.
 inline std::string Ansi(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -55,6 +77,22 @@ struct ProgramWindows {
 struct Cameras {
   explicit Cameras(int n) { REQUIRE(RunTestcam(L"register " + std::to_wstring(n)) == 0); }
   ~Cameras() { RunTestcam(L"clear"); }
+};
+
+// The program as a user starts it: its storage in a fresh folder, test
+// cameras, both windows made and the main one shown. Taken down in reverse,
+// so the folder goes once nothing holds a recording open.
+struct ShownProgram {
+  ShownProgram(const wchar_t* prefix, int cameraCount, const std::string& moreSettings = "")
+      : root(prefix), settings("[comm]\r\npath=" + Ansi(root.path) + "\r\n" + moreSettings),
+        cameras(cameraCount), form(windows.main()) {
+    form->Show();
+  }
+  TempFolder root;
+  SettingsFile settings;
+  Cameras cameras;
+  ProgramWindows windows;
+  TmainForm* const form;
 };
 
 inline bool Running(TFilterGraph* graph) {

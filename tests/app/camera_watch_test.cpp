@@ -56,12 +56,8 @@ size_t Recordings(const std::wstring& root, int channel) {
 }  // namespace
 
 TEST_CASE("an unplugged camera: 无信号 and a log line, the other channel untouched, live again when plugged") {
-  const std::wstring root = MakeTempFolder(L"lost");
-  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\n");
-  Cameras cameras(2);
-  ProgramWindows windows;
-  TmainForm* form = windows.main();
-  form->Show();
+  ShownProgram program(L"lost", 2);
+  TmainForm* form = program.form;
   form->Timer3Timer(nullptr);
   REQUIRE(Running(form->FilterGraph2));
 
@@ -131,16 +127,12 @@ TEST_CASE("an unplugged camera: 无信号 and a log line, the other channel unto
     CHECK(Running(form->FilterGraph1));
     CHECK(RecordedBoxes().empty());
   }
-  RemoveTree(root);
 }
 
 TEST_CASE("a camera that goes silent counts as lost; a recording channel records again into a new file") {
-  const std::wstring root = MakeTempFolder(L"silent");
-  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\n");
-  Cameras cameras(1);
-  ProgramWindows windows;
-  TmainForm* form = windows.main();
-  form->Show();
+  ShownProgram program(L"silent", 1);
+  TmainForm* form = program.form;
+  const std::wstring& root = program.root.path;
   form->Timer3Timer(nullptr);
   form->recBtnClick(form->recBtn);
   REQUIRE(Running(form->FilterGraph1));
@@ -173,5 +165,4 @@ TEST_CASE("a camera that goes silent counts as lost; a recording channel records
   PumpFor(2500ms);
   CHECK_FALSE(form->FilterGraph1->Active());
   CHECK_FALSE(form->CameraWatch->Lost(1));
-  RemoveTree(root);
 }

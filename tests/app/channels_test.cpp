@@ -94,12 +94,8 @@ TEST_CASE("devices are assigned to channels by their count") {
 }
 
 TEST_CASE("one camera: only channel 1 goes live; the property item follows the graph") {
-  const std::wstring root = MakeTempFolder(L"one");
-  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\n");
-  Cameras cameras(1);
-  ProgramWindows windows;
-  TmainForm* form = windows.main();
-  form->Show();
+  ShownProgram program(L"one", 1);
+  TmainForm* form = program.form;
   form->Timer3Timer(nullptr);  // the first tick starts monitoring
   CHECK(form->AutoStarted());
   CHECK(RecordedBoxes().empty());
@@ -140,16 +136,12 @@ TEST_CASE("one camera: only channel 1 goes live; the property item follows the g
     CHECK(PumpUntil([&] { return RedPixelsAtTopLeft(form->VideoWindow1) >= 20; }));
     form->recBtnClick(form->recBtn);
   }
-  RemoveTree(root);
 }
 
 TEST_CASE("a close query shuts every channel down whatever one raised; monitoring goes on after it") {
-  const std::wstring root = MakeTempFolder(L"close");
-  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\n");
-  Cameras cameras(3);
-  ProgramWindows windows;
-  TmainForm* form = windows.main();
-  form->Show();
+  ShownProgram program(L"close", 3);
+  TmainForm* form = program.form;
+  const std::wstring& root = program.root.path;
   // A member of channel 1 before its writer that raises while it leaves, as
   // a renderer that cannot stop does.
   CallLog log;
@@ -184,16 +176,12 @@ TEST_CASE("a close query shuts every channel down whatever one raised; monitorin
   }
   stuck.raiseAt.reset();
   stuck.SetFilterGraph(nullptr);
-  RemoveTree(root);
 }
 
 TEST_CASE("unattended recording on one camera: segments, and endings nobody asked for") {
-  const std::wstring root = MakeTempFolder(L"seg");
-  Cameras cameras(1);
-  SettingsFile settings("[comm]\r\npath=" + Ansi(root) + "\r\nsegment=2s\r\n");
-  ProgramWindows windows;
-  TmainForm* form = windows.main();
-  form->Show();
+  ShownProgram program(L"seg", 1, "segment=2s\r\n");
+  TmainForm* form = program.form;
+  const std::wstring& root = program.root.path;
   form->Timer3Timer(nullptr);  // monitoring starts, and the timer will not start it again
   REQUIRE(Running(form->FilterGraph1));
   const std::wstring log = EventLog::FileNameIn(root);
@@ -239,5 +227,4 @@ TEST_CASE("unattended recording on one camera: segments, and endings nobody aske
     CHECK(RecordedBoxes().size() == 1);
   }
   form->Hide();
-  RemoveTree(root);
 }

@@ -12,6 +12,19 @@ void ResizePaneArea(TmainForm* form, int w, int h) {
   REQUIRE(form->sPanel2->Height() == h);
 }
 
+COLORREF ScreenPixel(POINT at) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF color = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  return color;
+}
+
+// Whether a control's pixel on screen is of the skin's blue accent.
+bool Bluish(TControl& control, int x, int y) {
+  const COLORREF c = ScreenPixel(control.ClientToScreen(POINT{x, y}));
+  return GetBValue(c) > GetRValue(c) + 60;
+}
+
 bool Topmost(TForm* form) {
   return (GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
@@ -84,16 +97,34 @@ TEST_CASE("pane layout follows the window size") {
   CHECK(form->playBtn->Top() == 17);
 }
 
-TEST_CASE("selecting a pane marks it alone") {
+TEST_CASE("the skin draws the main window: a dark caption bar, the selected pane alone, pressed buttons") {
   SettingsFile settings("");
   ProgramWindows windows;
   TmainForm* form = windows.main();
+  form->Show();
+  REQUIRE(PumpUntil([&] { return IsWindowVisible(form->Handle()) != FALSE; }));
+  RECT window;
+  GetWindowRect(form->Handle(), &window);
+  const POINT caption{window.left + 200, window.top + 10};
+  CHECK(PumpUntil([&] {
+    const COLORREF c = ScreenPixel(caption);
+    return GetRValue(c) < 80 && GetGValue(c) < 80;
+  }));
+
+  // Wine puts the new pixels on the display a moment after the paint.
   form->VideoWindowClick(3);
   CHECK(form->vPanel3->SkinSection() == L"PROGRESSV");
+  CHECK(PumpUntil([&] { return Bluish(*form->vPanel3, 2, 100) && !Bluish(*form->vPanel1, 2, 100); }));
   form->VideoWindowClick(1);
   CHECK(form->vPanel1->SkinSection() == L"PROGRESSV");
   for (TPanel* pane : {form->vPanel2, form->vPanel3, form->vPanel4})
     CHECK(pane->SkinSection() == L"PANEL_LOW");
+  CHECK(PumpUntil([&] { return Bluish(*form->vPanel1, 2, 100) && !Bluish(*form->vPanel3, 2, 100); }));
+
+  // A button that is down is filled with the accent colour.
+  CHECK(PumpUntil([&] { return Bluish(*form->playBtn, 37, 5) && Bluish(*form->recBtn, 37, 5); }));
+  form->playBtn->SetDown(false);
+  CHECK(PumpUntil([&] { return !Bluish(*form->playBtn, 37, 5); }));
 }
 
 TEST_CASE("stay on top: the box, the window order and the setting") {
@@ -113,14 +144,12 @@ TEST_CASE("stay on top: the box, the window order and the setting") {
   CHECK(SettingsFile::Content().find("ontop=0") != std::string::npos);
 
   SUBCASE("a failed write is reported and the new state stays") {
-    HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    SettingsFileHeld held;
     RecordedBoxes().clear();
     // A click as the user makes it, through the box's window procedure.
     SendMessageW(form->topcbx->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(form->topcbx->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    CloseHandle(holder);
+    held.Release();
     CHECK(form->topcbx->Checked());
     CHECK(Topmost(form));
     REQUIRE(RecordedBoxes().size() == 1);

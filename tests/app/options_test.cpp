@@ -85,9 +85,7 @@ TEST_CASE("options dialog: layout, settings and 确定") {
     form->Hide();
   }
   SUBCASE("a failed write keeps the dialog open and skips the flag") {
-    HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    SettingsFileHeld held;
     dialog->autoCbx->SetChecked(true);
     bool stillOpen = false;
     TTimer confirm(nullptr);
@@ -101,7 +99,7 @@ TEST_CASE("options dialog: layout, settings and 确定") {
         Application->HandleException(dialog);  // as the button's window procedure does
       }
       stillOpen = dialog->Visible();
-      CloseHandle(holder);
+      held.Release();
       dialog->Close();
     };
     dialog->ShowModal();

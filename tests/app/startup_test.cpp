@@ -119,13 +119,9 @@ TEST_CASE("main window creation reads the settings and makes the storage tree") 
   SUBCASE("an unwritable settings file stops the creation handler at its first write") {
     const std::wstring store = root + L"\\never";
     SettingsFile settings("[comm]\r\nontop=1\r\npath=" + Ansi(store) + "\r\n");
-    // Another program holding the file open for reading only lets us read
-    // it but not write it (a read-only attribute would not stop root).
-    HANDLE holder = CreateFileW(SettingsFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    SettingsFileHeld held;
     ProgramWindows window;
-    CloseHandle(holder);
+    held.Release();
     REQUIRE(RecordedBoxes().size() == 1);
     CHECK(RecordedBoxes()[0].text == L"Unable to write to " + SettingsFileName() + L".");
     CHECK(RecordedBoxes()[0].caption == L"摄像头监控");

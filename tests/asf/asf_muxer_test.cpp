@@ -1,7 +1,9 @@
 #include <doctest/doctest.h>
 
 #include <cstring>
+#include <optional>
 
+#include "asf_packet.h"
 #include "asf_test_support.h"
 #include "platform/asf_writer/asf_muxer.h"
 #include "test_support.h"
@@ -66,42 +68,21 @@ Bytes Pattern(size_t size, uint8_t seed) {
   return bytes;
 }
 
-struct Payload {
-  uint8_t stream;
-  bool key;
-  uint8_t object;
-  uint32_t offset;
-  uint32_t objectSize;
-  uint32_t time;
-  Bytes data;
-};
-
-// Parses the packets the muxer writes (error correction, several payloads).
-std::vector<Payload> ParsePacket(const Bytes& file, size_t at) {
-  std::vector<Payload> payloads;
-  REQUIRE(file.at(at) == 0x82);
-  REQUIRE(file.at(at + 3) == 0x11);
-  REQUIRE(file.at(at + 4) == 0x5D);
-  const size_t padding = Read(file, at + 5, 2);
-  const uint8_t flags = file.at(at + 13);
-  REQUIRE((flags & 0xC0) == 0x80);
-  size_t p = at + 14;
-  for (int i = 0; i < (flags & 0x3F); ++i) {
-    Payload payload;
-    payload.stream = file.at(p) & 0x7F;
-    payload.key = file.at(p) & 0x80;
-    payload.object = file.at(p + 1);
-    payload.offset = static_cast<uint32_t>(Read(file, p + 2, 4));
-    REQUIRE(file.at(p + 6) == 8);
-    payload.objectSize = static_cast<uint32_t>(Read(file, p + 7, 4));
-    payload.time = static_cast<uint32_t>(Read(file, p + 11, 4));
-    const size_t length = Read(file, p + 15, 2);
-    payload.data.assign(file.begin() + p + 17, file.begin() + p + 17 + length);
-    p += 17 + length;
-    payloads.push_back(payload);
-  }
-  CHECK(p + padding == at + AsfMuxer::kPacketSize);
-  return payloads;
+// The payloads of one packet the muxer wrote, in its fixed layout: two bytes
+// of error correction, several payloads with word lengths, byte-wide stream
+// and object numbers, dword offsets and 8 bytes of replicated data, then
+// padding to the packet size.
+std::vector<AsfPayload> ParsePacket(const Bytes& file, size_t at) {
+  REQUIRE(at + AsfMuxer::kPacketSize <= file.size());
+  const std::optional<AsfPacket> packet = ParseAsfPacket(file.data() + at, AsfMuxer::kPacketSize);
+  REQUIRE(packet);
+  CHECK(packet->errorCorrection == 0x82);
+  CHECK(packet->lengthFlags == 0x11);
+  CHECK(packet->propertyFlags == 0x5D);
+  CHECK((packet->payloadFlags & 0xC0) == 0x80);
+  for (const AsfPayload& payload : packet->payloads) CHECK(payload.replicatedSize == 8);
+  CHECK(packet->end + packet->padding == AsfMuxer::kPacketSize);
+  return packet->payloads;
 }
 
 const FILETIME kCreated{0x89ABCDEF, 0x01234567};
@@ -172,13 +153,13 @@ TEST_CASE("samples are split over fixed-size packets and finalised") {
   SUBCASE("payloads reassemble into the samples, with offsets, sizes, times and key flags") {
     std::vector<Bytes> rebuilt(3);
     for (uint32_t p = 0; p < packets; ++p) {
-      for (const Payload& payload : ParsePacket(b, dataStart + p * AsfMuxer::kPacketSize)) {
+      for (const AsfPayload& payload : ParsePacket(b, dataStart + p * AsfMuxer::kPacketSize)) {
         REQUIRE(payload.object < 3);
         CHECK(payload.stream == 1);
         CHECK(payload.key);
         CHECK(payload.offset == rebuilt[payload.object].size());
         CHECK(payload.objectSize == samples[payload.object].size());
-        CHECK(payload.time == times[payload.object]);
+        CHECK(payload.presentation == times[payload.object]);
         rebuilt[payload.object].insert(rebuilt[payload.object].end(), payload.data.begin(), payload.data.end());
       }
     }

@@ -1,33 +1,17 @@
 #include "asf_test_support.h"
 
+#include <doctest/doctest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 
 #include "platform/network_sink/network_sink.h"
+#include "platform/platform_factory.h"
+#include "platform/wm_interfaces.h"
 #include "test_support.h"
 
 namespace {
-
-using WineGetUnixFileName = char*(CDECL*)(LPCWSTR);
-
-std::wstring Widen(const std::string& text) {
-  return std::wstring(text.begin(), text.end());
-}
-
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t folder[MAX_PATH];
-  wchar_t name[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  GetTempFileNameW(folder, prefix, 0, name);
-  return name;
-}
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 class TestOutputPin final : public IPin {
 public:
@@ -70,71 +54,13 @@ private:
 
 }  // namespace
 
-std::string HostPath(const std::wstring& windowsPath) {
-  static const auto convert = reinterpret_cast<WineGetUnixFileName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!convert) return std::string();
-  char* unix = convert(windowsPath.c_str());
-  if (!unix) return std::string();
-  std::string path(unix);
-  HeapFree(GetProcessHeap(), 0, unix);
-  return path;
-}
-
-NativeProcess::NativeProcess(const std::string& command, DWORD limitMs)
-    : outputFile_(TempFile(L"nat")), statusFile_(outputFile_ + L".status"),
-      scriptFile_(outputFile_ + L".sh") {
-  const std::string status = HostPath(statusFile_);
-  WriteFileBytes(scriptFile_,
-                 "timeout -k 5 " + std::to_string(limitMs / 1000 + 1) + " sh -c " + Quote(command) +
-                     " >" + Quote(HostPath(outputFile_)) + " 2>&1 </dev/null\necho $? >" +
-                     Quote(status + ".tmp") + "\nmv " + Quote(status + ".tmp") + " " + Quote(status) + "\n");
-  // Started through Wine's start.exe: a host program started straight from
-  // this process left COM's registry reads failing (REGDB_E_READREGDB).
-  std::wstring line = L"start.exe /unix /bin/sh " + Widen(HostPath(scriptFile_));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                            nullptr, &startup, &process) != FALSE;
-  if (started_) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-}
-
-NativeProcess::~NativeProcess() {
-  if (started_) (void)Wait(0);  // a run still going ends by its own time limit
-  DeleteFileW(outputFile_.c_str());
-  DeleteFileW(statusFile_.c_str());
-  DeleteFileW(scriptFile_.c_str());
-}
-
-NativeResult NativeProcess::Wait(DWORD timeoutMs) {
-  NativeResult result;
-  result.started = started_;
-  if (!started_) return result;
-  result.finished = PumpUntil(
-      [&] { return GetFileAttributesW(statusFile_.c_str()) != INVALID_FILE_ATTRIBUTES; },
-      std::chrono::milliseconds(timeoutMs));
-  if (result.finished)
-    result.exitCode = static_cast<DWORD>(std::atoi(ReadFileBytes(statusFile_).c_str()));
-  result.output = ReadFileBytes(outputFile_);
-  return result;
-}
-
-NativeResult RunNative(const std::string& command, DWORD timeoutMs) {
-  NativeProcess process(command, timeoutMs);
-  return process.Wait(timeoutMs);
-}
-
 ProbedStream ProbeFile(const std::wstring& file) {
   ProbedStream probed;
   const NativeResult result = RunNative(
       "ffprobe -v error -count_frames -show_entries "
       "stream=codec_name,profile,has_b_frames,width,height,nb_read_frames:"
       "format=duration,nb_streams,format_name "
-      "-of default=noprint_wrappers=1 " + Quote(HostPath(file)));
+      "-of default=noprint_wrappers=1 " + ShellQuote(HostPath(file)));
   std::istringstream lines(result.output);
   std::string line;
   while (std::getline(lines, line)) {
@@ -158,7 +84,7 @@ ProbedStream ProbeFile(const std::wstring& file) {
 double LongestKeyFrameGap(const std::wstring& file) {
   const NativeResult result = RunNative(
       "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time,flags "
-      "-of csv=p=0 " + Quote(HostPath(file)));
+      "-of csv=p=0 " + ShellQuote(HostPath(file)));
   std::istringstream lines(result.output);
   std::string line;
   double lastKey = 0, end = 0, longest = 0;
@@ -180,7 +106,7 @@ double LongestKeyFrameGap(const std::wstring& file) {
 
 int DecodeFrames(const std::string& input, DWORD timeoutMs) {
   const NativeResult result = RunNative(
-      "ffmpeg -nostdin -v error -i " + Quote(input) +
+      "ffmpeg -nostdin -v error -i " + ShellQuote(input) +
           " -map 0:v:0 -fps_mode passthrough -f framemd5 - | grep -vc '^#'",
       timeoutMs);
   if (!result.finished) return -1;
@@ -202,35 +128,6 @@ std::vector<uint8_t> TestFrameRGB24(int width, int height, int index) {
     }
   }
   return frame;
-}
-
-AM_MEDIA_TYPE* NewVideoType(const GUID& subtype, int width, int height, WORD bitCount,
-                            REFERENCE_TIME frameDuration) {
-  auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-  *type = AM_MEDIA_TYPE{};
-  type->majortype = MEDIATYPE_Video;
-  type->subtype = subtype;
-  type->formattype = FORMAT_VideoInfo;
-  type->bFixedSizeSamples = TRUE;
-  type->cbFormat = sizeof(VIDEOINFOHEADER);
-  type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
-  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
-  *info = VIDEOINFOHEADER{};
-  info->AvgTimePerFrame = frameDuration;
-  info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info->bmiHeader.biWidth = width;
-  info->bmiHeader.biHeight = height;
-  info->bmiHeader.biPlanes = 1;
-  info->bmiHeader.biBitCount = bitCount;
-  info->bmiHeader.biCompression =
-      IsEqualGUID(subtype, MEDIASUBTYPE_RGB24) || IsEqualGUID(subtype, MEDIASUBTYPE_RGB32) ? BI_RGB : subtype.Data1;
-  return type;
-}
-
-void DeleteMediaType(AM_MEDIA_TYPE* type) {
-  if (!type) return;
-  CoTaskMemFree(type->pbFormat);
-  CoTaskMemFree(type);
 }
 
 SampleSource::SampleSource(long bufferSize, long count) {
@@ -275,6 +172,27 @@ PcmAudioType::PcmAudioType() {
   type.formattype = FORMAT_WaveFormatEx;
   type.cbFormat = sizeof(wave);
   type.pbFormat = reinterpret_cast<BYTE*>(&wave);
+}
+
+ComPtr<IBaseFilter> MakeWriter(const GUID& profile, const std::wstring& file) {
+  ComPtr<IBaseFilter> filter;
+  REQUIRE(SUCCEEDED(platform::CreatePlatformObject(CLSID_WMAsfWriter, filter.GetAddressOf())));
+  ComPtr<IConfigAsfWriter> config;
+  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config.GetAddressOf()))));
+  REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(profile)));
+  ComPtr<IFileSinkFilter2> sink;
+  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.GetAddressOf()))));
+  if (!file.empty()) REQUIRE(SUCCEEDED(sink->SetFileName(file.c_str(), nullptr)));
+  return filter;
+}
+
+ComPtr<IMemInputPin> ConnectVideo(IBaseFilter* filter, const GUID& subtype, int width, int height, WORD bits) {
+  ComPtr<IPin> pin = Pins(filter).at(0);
+  VideoType type(subtype, width, height, bits);
+  REQUIRE(pin->ReceiveConnection(MakeUpstreamPin().Get(), type.Get()) == S_OK);
+  ComPtr<IMemInputPin> input;
+  REQUIRE(SUCCEEDED(pin.As(&input)));
+  return input;
 }
 
 DWORD FreePort() {

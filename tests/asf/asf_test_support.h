@@ -9,40 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "host_programs.h"
 #include "platform/asf_writer/asf_muxer.h"
 #include "platform/media_platform.h"
+#include "video_type.h"
 
 using platform::ComPtr;
-
-// The host path of a Windows path (Wine maps drives onto the host tree).
-std::string HostPath(const std::wstring& windowsPath);
-
-struct NativeResult {
-  bool started = false;
-  bool finished = false;  // within the deadline
-  DWORD exitCode = 0;
-  std::string output;  // stdout and stderr together
-};
-
-// Runs a shell command of the host (ffmpeg, ffprobe) and waits up to
-// `timeoutMs` for it.
-NativeResult RunNative(const std::string& command, DWORD timeoutMs = 60000);
-
-// A native command running in the background; Wait collects it. Wine
-// hands out no waitable handle for host processes, so completion shows as
-// a status file the shell writes last; the host's `timeout` bounds the run.
-class NativeProcess {
-public:
-  NativeProcess(const std::string& command, DWORD limitMs = 120000);
-  ~NativeProcess();
-  NativeResult Wait(DWORD timeoutMs);
-
-private:
-  std::wstring outputFile_;
-  std::wstring statusFile_;
-  std::wstring scriptFile_;
-  bool started_ = false;
-};
 
 struct ProbedStream {
   std::string codec;
@@ -67,11 +39,6 @@ int DecodeFrames(const std::string& input, DWORD timeoutMs = 60000);
 
 // A BGR24 bottom-up test frame, different for every `index`.
 std::vector<uint8_t> TestFrameRGB24(int width, int height, int index);
-
-// Video types as a capture pin offers them.
-AM_MEDIA_TYPE* NewVideoType(const GUID& subtype, int width, int height, WORD bitCount,
-                            REFERENCE_TIME frameDuration);
-void DeleteMediaType(AM_MEDIA_TYPE* type);
 
 // Samples from the platform's memory allocator.
 class SampleSource {
@@ -100,6 +67,12 @@ struct PcmAudioType {
   WAVEFORMATEX wave{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
   AM_MEDIA_TYPE type{};
 };
+
+// The platform's ASF writer filter configured with `profile`, writing to
+// `file` unless it is empty.
+ComPtr<IBaseFilter> MakeWriter(const GUID& profile, const std::wstring& file);
+// Connects the writer's first pin to a stand-in upstream pin with this type.
+ComPtr<IMemInputPin> ConnectVideo(IBaseFilter* filter, const GUID& subtype, int width, int height, WORD bits);
 
 // A port nobody listens on right now.
 DWORD FreePort();

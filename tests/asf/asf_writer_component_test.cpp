@@ -169,9 +169,8 @@ TEST_CASE("both pins of a two-pin profile are disconnected at moRemoving") {
   graph.SetActive(true);
   const auto pins = Pins(writer.GetBaseFilter().Get());
   REQUIRE(pins.size() == 2);
-  AM_MEDIA_TYPE* video = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
-  REQUIRE(pins[0]->ReceiveConnection(MakeUpstreamPin().Get(), video) == S_OK);
-  DeleteMediaType(video);
+  VideoType video(MEDIASUBTYPE_RGB24, 64, 48, 24);
+  REQUIRE(pins[0]->ReceiveConnection(MakeUpstreamPin().Get(), video.Get()) == S_OK);
   PcmAudioType pcm;
   REQUIRE(pins[1]->ReceiveConnection(MakeUpstreamPin().Get(), &pcm.type) == S_OK);
   REQUIRE(Connected(pins[0].Get()));

@@ -26,30 +26,6 @@ const GUID kVideo256 = {0xbbc75500, 0x33d2, 0x4466, {0xb8, 0x6b, 0x12, 0x2b, 0x2
 const GUID kMonoAudio288 = {0x7ea3126d, 0xe1ba, 0x4716, {0x89, 0xaf, 0xf6, 0x5c, 0xee, 0x0c, 0x0c, 0x67}};
 const GUID kI420 = {0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
-ComPtr<IBaseFilter> MakeWriter(const GUID& profile, const std::wstring& file) {
-  ComPtr<IBaseFilter> filter;
-  REQUIRE(SUCCEEDED(platform::CreatePlatformObject(CLSID_WMAsfWriter, filter.GetAddressOf())));
-  ComPtr<IConfigAsfWriter> config;
-  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config.GetAddressOf()))));
-  REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(profile)));
-  ComPtr<IFileSinkFilter2> sink;
-  REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.GetAddressOf()))));
-  if (!file.empty()) REQUIRE(SUCCEEDED(sink->SetFileName(file.c_str(), nullptr)));
-  return filter;
-}
-
-ComPtr<IMemInputPin> ConnectVideo(IBaseFilter* filter, const GUID& subtype, int width, int height,
-                                  WORD bits) {
-  ComPtr<IPin> pin = Pins(filter).at(0);
-  AM_MEDIA_TYPE* type = NewVideoType(subtype, width, height, bits, 400000);
-  const HRESULT hr = pin->ReceiveConnection(MakeUpstreamPin().Get(), type);
-  DeleteMediaType(type);
-  REQUIRE(hr == S_OK);
-  ComPtr<IMemInputPin> input;
-  REQUIRE(SUCCEEDED(pin.As(&input)));
-  return input;
-}
-
 platform::AsfWritingSession::Counters Counters(IBaseFilter* filter) {
   return static_cast<platform::AsfWriterFilter*>(filter)->LastCounters();
 }
@@ -134,10 +110,9 @@ TEST_CASE("profiles decide the input pins") {
     PcmAudioType pcm;
     CHECK(pins[1]->QueryAccept(&pcm.type) == S_OK);
     CHECK(pins[0]->QueryAccept(&pcm.type) == S_FALSE);
-    AM_MEDIA_TYPE* video = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
-    CHECK(pins[0]->QueryAccept(video) == S_OK);
-    CHECK(pins[1]->QueryAccept(video) == S_FALSE);
-    DeleteMediaType(video);
+    VideoType video(MEDIASUBTYPE_RGB24, 64, 48, 24);
+    CHECK(pins[0]->QueryAccept(video.Get()) == S_OK);
+    CHECK(pins[1]->QueryAccept(video.Get()) == S_FALSE);
   }
   SUBCASE("audio only: one audio pin; unknown profiles are refused") {
     REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(kMonoAudio288)));
@@ -153,16 +128,13 @@ TEST_CASE("profiles decide the input pins") {
     CHECK(Pins(filter.Get()).size() == 1);
   }
   SUBCASE("malformed video types are refused") {
-    AM_MEDIA_TYPE* odd = NewVideoType(MEDIASUBTYPE_YUY2, 63, 48, 16, 400000);
-    CHECK(Pins(filter.Get())[0]->QueryAccept(odd) == S_FALSE);
-    DeleteMediaType(odd);
-    AM_MEDIA_TYPE* huge = NewVideoType(MEDIASUBTYPE_RGB24, 100000, 48, 24, 400000);
-    CHECK(Pins(filter.Get())[0]->QueryAccept(huge) == S_FALSE);
-    DeleteMediaType(huge);
-    AM_MEDIA_TYPE* shortFormat = NewVideoType(MEDIASUBTYPE_RGB24, 64, 48, 24, 400000);
-    shortFormat->cbFormat = 40;
-    CHECK(Pins(filter.Get())[0]->QueryAccept(shortFormat) == S_FALSE);
-    DeleteMediaType(shortFormat);
+    VideoType odd(MEDIASUBTYPE_YUY2, 63, 48, 16);
+    CHECK(Pins(filter.Get())[0]->QueryAccept(odd.Get()) == S_FALSE);
+    VideoType huge(MEDIASUBTYPE_RGB24, 100000, 48, 24);
+    CHECK(Pins(filter.Get())[0]->QueryAccept(huge.Get()) == S_FALSE);
+    VideoType shortFormat(MEDIASUBTYPE_RGB24, 64, 48, 24);
+    shortFormat.type.cbFormat = 40;
+    CHECK(Pins(filter.Get())[0]->QueryAccept(shortFormat.Get()) == S_FALSE);
   }
 }
 
@@ -347,11 +319,10 @@ TEST_CASE("a write failure stops writing, keeps the file readable and aborts the
   auto file = platform::AsfFileOutput::Create(name, true, &hr);
   REQUIRE(file);
 
-  AM_MEDIA_TYPE* type = NewVideoType(MEDIASUBTYPE_RGB24, 160, 120, 24, 400000);
+  VideoType type(MEDIASUBTYPE_RGB24, 160, 120, 24);
   platform::AsfSessionSettings settings;
   settings.inputs.resize(1);
-  REQUIRE(platform::DescribeAsfInput(platform::AsfPinKind::Video, *type, false, 56000, &settings.inputs[0]));
-  DeleteMediaType(type);
+  REQUIRE(platform::DescribeAsfInput(platform::AsfPinKind::Video, type.type, false, 56000, &settings.inputs[0]));
 
   std::mutex lock;
   std::vector<long> events;
@@ -404,10 +375,8 @@ TEST_CASE("a picture the encoder refuses fails the recording with its own messag
     CAPTURE(c.name);
     ComPtr<IBaseFilter> filter = MakeWriter(kVideoOnly56, file);
     ComPtr<IPin> pin = Pins(filter.Get()).at(0);
-    AM_MEDIA_TYPE* type = NewVideoType(MEDIASUBTYPE_RGB24, c.width, c.height, 24, c.duration);
-    const HRESULT connected = pin->ReceiveConnection(MakeUpstreamPin().Get(), type);
-    DeleteMediaType(type);
-    REQUIRE(connected == S_OK);
+    VideoType type(MEDIASUBTYPE_RGB24, c.width, c.height, 24, c.duration);
+    REQUIRE(pin->ReceiveConnection(MakeUpstreamPin().Get(), type.Get()) == S_OK);
     CHECK(filter->Run(0) == platform::E_H264_PICTURE_REFUSED);
     CHECK(GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
     (void)filter->Stop();

@@ -90,21 +90,8 @@ class LiveWriter {
 public:
   LiveWriter(const std::wstring& file, int width, int height, DWORD port, DWORD maxClients)
       : width_(width), height_(height), samples_(width * height * 3, 4) {
-    REQUIRE(SUCCEEDED(platform::CreatePlatformObject(CLSID_WMAsfWriter, filter.GetAddressOf())));
-    ComPtr<IConfigAsfWriter> config;
-    REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config.GetAddressOf()))));
-    REQUIRE(SUCCEEDED(config->ConfigureFilterUsingProfileGuid(kVideoOnly56)));
-    ComPtr<IFileSinkFilter> fileSink;
-    REQUIRE(SUCCEEDED(filter->QueryInterface(IID_IFileSinkFilter, reinterpret_cast<void**>(fileSink.GetAddressOf()))));
-    REQUIRE(SUCCEEDED(fileSink->SetFileName(file.c_str(), nullptr)));
-    ComPtr<IEnumPins> pins;
-    REQUIRE(SUCCEEDED(filter->EnumPins(&pins)));
-    ComPtr<IPin> pin;
-    REQUIRE(pins->Next(1, &pin, nullptr) == S_OK);
-    AM_MEDIA_TYPE* type = NewVideoType(MEDIASUBTYPE_RGB24, width, height, 24, 400000);
-    REQUIRE(pin->ReceiveConnection(MakeUpstreamPin().Get(), type) == S_OK);
-    DeleteMediaType(type);
-    REQUIRE(SUCCEEDED(pin.As(&input_)));
+    filter = MakeWriter(kVideoOnly56, file);
+    input_ = ConnectVideo(filter.Get(), MEDIASUBTYPE_RGB24, width, height, 24);
 
     REQUIRE(SUCCEEDED(platform::CreateBuiltInNetworkSink(sink.GetAddressOf())));
     REQUIRE(SUCCEEDED(sink->SetMaximumClients(maxClients)));

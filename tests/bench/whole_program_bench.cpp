@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "app/main_form.h"
 #include "bench/host_programs.h"
 #include "app/startup.h"
+#include "support/asf_packet.h"
 #include "platform/asf_writer/asf_writer_filter.h"
 #include "platform/mixing_renderer/mixing_renderer.h"
 #include "platform/platform_factory.h"
@@ -275,52 +277,11 @@ public:
 
   // False when the packet does not parse.
   bool Read(const std::uint8_t* packet, size_t size, double receipt, REFERENCE_TIME receiptClock) {
-    const std::uint8_t* p = packet;
-    const std::uint8_t* end = packet + size;
-    if (size < 1) return false;
-    if (p[0] & 0x80) p += 1 + (p[0] & 0x0F);  // error correction data
-    if (end - p < 2) return false;
-    const std::uint8_t lengthFlags = p[0], propertyFlags = p[1];
-    p += 2;
-    auto field = [&](int type, std::uint32_t* value) {
-      static constexpr int kBytes[] = {0, 1, 2, 4};
-      if (end - p < kBytes[type]) return false;
-      *value = LE(p, kBytes[type]);
-      p += kBytes[type];
-      return true;
-    };
-    std::uint32_t packetLength = 0, sequence = 0, padding = 0, ignored = 0;
-    if (!field((lengthFlags >> 5) & 3, &packetLength) || !field((lengthFlags >> 1) & 3, &sequence) ||
-        !field((lengthFlags >> 3) & 3, &padding) || !field(3, &ignored) || !field(2, &ignored))
-      return false;
-    if (packetLength != 0 && packetLength <= size) end = packet + packetLength;
-    std::uint32_t payloads = 1, lengthType = 0;
-    const bool multiple = lengthFlags & 1;
-    if (multiple) {
-      if (end - p < 1) return false;
-      payloads = *p & 0x3F;
-      lengthType = *p >> 6;
-      ++p;
-    }
-    for (std::uint32_t i = 0; i < payloads; ++i) {
-      if (end - p < 1) return false;
-      const std::uint8_t stream = *p++ & 0x7F;
-      std::uint32_t object = 0, offset = 0, replicated = 0, length = 0;
-      if (!field((propertyFlags >> 4) & 3, &object) || !field((propertyFlags >> 2) & 3, &offset) ||
-          !field(propertyFlags & 3, &replicated) || replicated < 8 || end - p < replicated)
-        return false;
-      const std::uint32_t objectSize = LE(p, 4), presentation = LE(p + 4, 4);
-      p += replicated;
-      if (multiple) {
-        if (!field(lengthType, &length)) return false;
-      } else {
-        if (end - p < padding) return false;
-        length = static_cast<std::uint32_t>(end - p) - padding;
-      }
-      if (end - p < length) return false;
-      p += length;
-      Payload(stream, object, offset, length, objectSize, presentation, receipt, receiptClock);
-    }
+    const std::optional<AsfPacket> parsed = ParseAsfPacket(packet, size);
+    if (!parsed) return false;
+    for (const AsfPayload& payload : parsed->payloads)
+      Payload(payload.stream, payload.object, payload.offset, static_cast<std::uint32_t>(payload.data.size()),
+              payload.objectSize, payload.presentation, receipt, receiptClock);
     return true;
   }
 

@@ -22,12 +22,6 @@ std::string Bytes(const TPersistentMemory& block) {
   return std::string(reinterpret_cast<const char*>(block.Data()), block.DataLength());
 }
 
-GUID ClassOf(IBaseFilter* filter) {
-  CLSID clsid{};
-  REQUIRE(SUCCEEDED(filter->GetClassID(&clsid)));
-  return clsid;
-}
-
 // Wine registers its own DirectShow filters in this category, so it always
 // has devices with monikers, names and class identifiers.
 const GUID& kFilters = CLSID_LegacyAmFilterCategory;
@@ -123,32 +117,6 @@ TEST_CASE("device list of a category") {
       VariantClear(&name);
     }
   }
-}
-
-TEST_CASE("a stored device moniker binds the same device again") {
-  TSysDevEnum devices(kFilters);
-  int index = -1;
-  for (int i = 0; i < devices.CountFilters() && index < 0; ++i)
-    if (!IsEqualGUID(devices.FilterName(i).CLSID, GUID_NULL)) index = i;
-  REQUIRE(index >= 0);
-  const GUID expected = devices.FilterName(index).CLSID;
-
-  TBaseFilter block;
-  block.AssignMoniker(devices.FilterMoniker(index).Get());
-  REQUIRE(block.DataLength() > 0);
-  TBaseFilter restored;
-  restored.ReadData(block.WriteData());
-  platform::ComPtr<IBaseFilter> filter = restored.CreateFilter();
-  REQUIRE(filter);
-  CHECK(IsEqualGUID(ClassOf(filter.Get()), expected));
-
-  block.AssignMoniker(nullptr);
-  CHECK(block.DataLength() == 0);
-  CHECK_FALSE(block.CreateFilter());
-
-  TBaseFilter garbage;
-  garbage.ReadData(std::string("\x04\0\0\0junk", 8));
-  CHECK_FALSE(garbage.CreateFilter());
 }
 
 TEST_CASE("the capture filter member") {

@@ -204,12 +204,10 @@ TEST_CASE("an input pin connects to a type it accepts and refuses the rest") {
   SUBCASE("refused: another type, another direction, a running filter") {
     ComPtr<PushSource> rgb24 = PushSource::Create(Frames(MEDIASUBTYPE_RGB24));
     CHECK(rgb24->Output()->Connect(input, nullptr) == VFW_E_TYPE_NOT_ACCEPTED);
-    AM_MEDIA_TYPE type;
-    VIDEOINFOHEADER format;
     ComPtr<PushSource> rgb32 = PushSource::Create(Frames(MEDIASUBTYPE_RGB32));
-    rgb32->FillMediaType(type, format);
-    CHECK(input->ReceiveConnection(input, &type) == VFW_E_INVALID_DIRECTION);
-    CHECK(input->QueryAccept(&type) == S_OK);
+    VideoType type = rgb32->MediaType();
+    CHECK(input->ReceiveConnection(input, type.Get()) == VFW_E_INVALID_DIRECTION);
+    CHECK(input->QueryAccept(type.Get()) == S_OK);
     REQUIRE(sink->Run(0) == S_OK);
     CHECK(rgb32->Output()->Connect(input, nullptr) == VFW_E_NOT_STOPPED);
     REQUIRE(sink->Stop() == S_OK);

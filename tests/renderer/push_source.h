@@ -20,6 +20,7 @@
 #include "platform/dshow/filter_base.h"
 #include "platform/dshow/media_type.h"
 #include "platform/mixing_renderer/video_format.h"
+#include "video_type.h"
 
 namespace testing_source {
 
@@ -156,32 +157,15 @@ public:
   int Delivered() const { return delivered_; }
   int Accepted() const { return accepted_; }
 
-  void FillMediaType(AM_MEDIA_TYPE& type, VIDEOINFOHEADER& format) const {
-    std::memset(&type, 0, sizeof type);
-    std::memset(&format, 0, sizeof format);
-    const bool yuy2 = IsEqualGUID(options_.subtype, MEDIASUBTYPE_YUY2);
-    const int bits = yuy2 ? 16 : IsEqualGUID(options_.subtype, MEDIASUBTYPE_RGB32) ? 32 : 24;
-    format.AvgTimePerFrame = 10000000LL / options_.framesPerSecond;
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = options_.width;
-    format.bmiHeader.biHeight = options_.height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = static_cast<WORD>(bits);
-    format.bmiHeader.biCompression = yuy2 ? MAKEFOURCC('Y', 'U', 'Y', '2') : BI_RGB;
-    format.bmiHeader.biSizeImage = static_cast<DWORD>(FrameBytes());
-    type.majortype = MEDIATYPE_Video;
-    type.subtype = options_.subtype;
-    type.bFixedSizeSamples = TRUE;
-    type.lSampleSize = format.bmiHeader.biSizeImage;
-    type.formattype = FORMAT_VideoInfo;
-    type.cbFormat = sizeof format;
-    type.pbFormat = reinterpret_cast<BYTE*>(&format);
+  VideoType MediaType() const {
+    return VideoType(options_.subtype, options_.width, options_.height, static_cast<WORD>(Bits()),
+                     10000000LL / options_.framesPerSecond);
   }
-  int Stride() const {
-    const bool yuy2 = IsEqualGUID(options_.subtype, MEDIASUBTYPE_YUY2);
-    const int bits = yuy2 ? 16 : IsEqualGUID(options_.subtype, MEDIASUBTYPE_RGB32) ? 32 : 24;
-    return (options_.width * bits + 31) / 32 * 4;
+  int Bits() const {
+    if (IsEqualGUID(options_.subtype, MEDIASUBTYPE_YUY2)) return 16;
+    return IsEqualGUID(options_.subtype, MEDIASUBTYPE_RGB32) ? 32 : 24;
   }
+  int Stride() const { return (options_.width * Bits() + 31) / 32 * 4; }
   long FrameBytes() const { return static_cast<long>(Stride()) * options_.height; }
 
 private:
@@ -274,18 +258,13 @@ inline STDMETHODIMP PushSourcePin::QueryPinInfo(PIN_INFO* info) {
 }
 
 inline STDMETHODIMP PushSourcePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
-  AM_MEDIA_TYPE own;
-  VIDEOINFOHEADER format;
-  filter_.FillMediaType(own, format);
-  return dshow::MediaType::Copy(own, type);
+  return dshow::MediaType::Copy(filter_.MediaType().type, type);
 }
 
 inline STDMETHODIMP PushSourcePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*) {
   if (!receivePin) return E_POINTER;
-  AM_MEDIA_TYPE type;
-  VIDEOINFOHEADER format;
-  filter_.FillMediaType(type, format);
-  HRESULT hr = receivePin->ReceiveConnection(this, &type);
+  VideoType type = filter_.MediaType();
+  HRESULT hr = receivePin->ReceiveConnection(this, type.Get());
   if (FAILED(hr)) return hr;
   ComPtr<IMemInputPin> input;
   ComPtr<IMemAllocator> allocator;

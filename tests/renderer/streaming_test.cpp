@@ -57,23 +57,6 @@ TEST_CASE("frames flow through the renderer on the graph clock") {
       CHECK(FramesDropped(pipeline.renderer.Get()) == 0);
     }
   }
-  SUBCASE("an overlay handed over while frames flow is blended into every picture") {
-    Pipeline pipeline(Frames(MEDIASUBTYPE_RGB24, 64, 48, 30, RGB(0, 0, 255)));
-    pipeline.Run();
-    REQUIRE(pipeline.Flowing());
-    {
-      OverlayPicture picture(32, 24, RGB(0xC0, 0xC0, 0xC0));
-      picture.FillRect(RECT{0, 0, 8, 8}, RGB(255, 0, 0));
-      VMR9AlphaBitmap description = Description(picture.Dc(), 0.5f, VMR9AlphaBitmap_SrcColorKey);
-      description.clrSrcKey = RGB(0xC0, 0xC0, 0xC0);
-      ComPtr<IVMRMixerBitmap9> mixer;
-      REQUIRE(pipeline.renderer.As(&mixer) == S_OK);
-      REQUIRE(mixer->SetAlphaBitmap(&description) == S_OK);
-    }
-    REQUIRE(pipeline.Flowing());
-    CHECK(Near(PicturePixel(pipeline.renderer.Get(), 2, 2), RGB(128, 0, 127)));
-    CHECK(Near(PicturePixel(pipeline.renderer.Get(), 40, 40), RGB(0, 0, 255)));
-  }
   SUBCASE("frames whose time has long passed are dropped, not drawn") {
     Pipeline pipeline(Frames(MEDIASUBTYPE_RGB24, 64, 48, 30));
     REFERENCE_TIME now = 0;

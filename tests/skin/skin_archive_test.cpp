@@ -1,40 +1,14 @@
 #include <doctest/doctest.h>
-#include <zlib.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "classlib/sysutils.h"
 #include "resource_ids.h"
 #include "skin/skin_archive.h"
+#include "skin_bytes.h"
 #include "test_support.h"
 
 namespace {
-std::string Le32(std::uint32_t v) {
-  return std::string{char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
-}
-
-std::string Deflate(const std::string& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  std::string out(size, '\0');
-  REQUIRE(compress(reinterpret_cast<Bytef*>(out.data()), &size,
-                   reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size())) == Z_OK);
-  out.resize(size);
-  return out;
-}
-
-std::string Entry(const std::string& name, const std::string& data) {
-  return Le32(static_cast<std::uint32_t>(name.size())) + name +
-         Le32(static_cast<std::uint32_t>(data.size())) + Deflate(data);
-}
-
-std::string Archive(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string out = "SKzf" + Le32(static_cast<std::uint32_t>(files.size()));
-  for (const auto& [name, data] : files) out += Entry(name, data);
-  return out;
-}
-
 std::wstring RejectionOf(const std::string& bytes) {
   try {
     TSkinArchive::Read(bytes.data(), bytes.size());

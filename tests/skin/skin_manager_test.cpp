@@ -1,30 +1,12 @@
 #include <doctest/doctest.h>
-#include <zlib.h>
 
 #include "classlib/graphics.h"
 #include "skin/skin_archive.h"
 #include "skin/skin_manager.h"
+#include "skin_bytes.h"
 #include "test_support.h"
 
 namespace {
-std::string Le32(std::uint32_t v) {
-  return std::string{char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
-}
-
-std::string Pack(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string out = "SKzf" + Le32(static_cast<std::uint32_t>(files.size()));
-  for (const auto& [name, data] : files) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string packed(size, '\0');
-    compress(reinterpret_cast<Bytef*>(packed.data()), &size,
-             reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()));
-    packed.resize(size);
-    out += Le32(static_cast<std::uint32_t>(name.size())) + name +
-           Le32(static_cast<std::uint32_t>(data.size())) + packed;
-  }
-  return out;
-}
-
 // A 2 x 1 bottom-up 24-bit bitmap file: a red pixel, then a blue one.
 std::string TinyBitmap() {
   std::string pixels = std::string("\x00\x00\xFF\xFF\x00\x00", 6) + std::string(2, '\0');
@@ -85,15 +67,15 @@ TEST_CASE("the internal skin has every section the windows use") {
 TEST_CASE("a loaded skin replaces the sections; a bad one keeps the old skin") {
   TSkinManager skin(nullptr);
   const std::string options = "[PANEL]\nBitmap=tiny.bmp\nFace=0,0,1,1\nFaceFrames=2\nFaceMargins=0,0,0,0\nColor=102030\n";
-  skin.LoadFromMemory(Pack({{"Options.dat", options}, {"tiny.bmp", TinyBitmap()}}).data(),
-                      Pack({{"Options.dat", options}, {"tiny.bmp", TinyBitmap()}}).size());
+  skin.LoadFromMemory(Archive({{"Options.dat", options}, {"tiny.bmp", TinyBitmap()}}).data(),
+                      Archive({{"Options.dat", options}, {"tiny.bmp", TinyBitmap()}}).size());
   CHECK_FALSE(skin.HasSection(L"BUTTON"));
   CHECK(skin.SectionColor(L"PANEL", clNone) == static_cast<TColor>(RGB(0x10, 0x20, 0x30)));
   CHECK(PixelAfter(skin, L"PANEL", spFace, 0, 5, 5) == RGB(255, 0, 0));
   CHECK(PixelAfter(skin, L"PANEL", spFace, dsHot, 5, 5) == RGB(0, 0, 255));
 
   auto rejected = [&](const std::string& opts, const std::string& bitmap) {
-    const std::string bytes = Pack({{"Options.dat", opts}, {"tiny.bmp", bitmap}});
+    const std::string bytes = Archive({{"Options.dat", opts}, {"tiny.bmp", bitmap}});
     CHECK_THROWS_AS(skin.LoadFromMemory(bytes.data(), bytes.size()), ESkinArchiveError);
     CHECK(skin.SectionColor(L"PANEL", clNone) == static_cast<TColor>(RGB(0x10, 0x20, 0x30)));
   };

@@ -37,6 +37,14 @@ std::vector<RecordedBox>& RecordedBoxes();
 std::wstring MakeTempFolder(const std::wstring& prefix);
 // Deletes a folder tree made by a test.
 void RemoveTree(const std::wstring& folder);
+// A fresh folder for one scope; its tree goes at the end.
+struct TempFolder {
+  explicit TempFolder(const std::wstring& prefix) : path(MakeTempFolder(prefix)) {}
+  ~TempFolder() { RemoveTree(path); }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::wstring path;
+};
 
 // Reads a whole file as bytes (empty when missing).
 std::string ReadFileBytes(const std::wstring& name);
@@ -58,11 +66,26 @@ private:
 };
 
 // Makes a form the application's main window for one scope, as the
-// program's start-up does; restores the application window afterwards.
-struct MainWindowFor {
-  explicit MainWindowFor(TForm* form) { Application->SetMainForm(form); }
+// program's start-up does. Afterwards the application window is restored
+// from the taskbar and hidden again when it was hidden, the old main window
+// is back, and the main window shows at start again (a tray icon made with
+// the form may have turned that off).
+class MainWindowFor {
+public:
+  explicit MainWindowFor(TForm* form)
+      : oldMain_(Application->MainForm()), wasVisible_(IsWindowVisible(Application->Handle()) != FALSE) {
+    Application->SetMainForm(form);
+  }
   ~MainWindowFor() {
     Application->Restore();
-    Application->SetMainForm(nullptr);
+    Application->SetMainForm(oldMain_);
+    Application->SetShowMainForm(true);
+    if (!wasVisible_) ShowWindow(Application->Handle(), SW_HIDE);
   }
+  MainWindowFor(const MainWindowFor&) = delete;
+  MainWindowFor& operator=(const MainWindowFor&) = delete;
+
+private:
+  TForm* oldMain_;
+  bool wasVisible_;
 };

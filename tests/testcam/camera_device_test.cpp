@@ -73,28 +73,20 @@ const VIDEOINFOHEADER& Info(const AM_MEDIA_TYPE& type) {
 }
 }  // namespace
 
-TEST_CASE("the tool registers test cameras that the system device enumerator lists") {
-  SUBCASE("as many as asked, named in order, each binding to a filter") {
-    for (int count : {0, 1, 3, 5}) {
-      REQUIRE(RunTestcam(L"register " + std::to_wstring(count)) == 0);
-      const std::vector<Listed> devices = ListVideoInputs();
-      REQUIRE(devices.size() == static_cast<size_t>(count));
-      for (int i = 0; i < count; ++i) {
-        CHECK(devices[i].name == L"Test Camera " + std::to_wstring(i + 1));
-        CHECK(devices[i].hasClsid);
-      }
-    }
+// Names and order through the program's device list are the devices tests'.
+TEST_CASE("the tool registers test cameras that bind to filters") {
+  SUBCASE("each with a CLSID, the last one binding too") {
+    REQUIRE(RunTestcam(L"register 5") == 0);
+    const std::vector<Listed> devices = ListVideoInputs();
+    REQUIRE(devices.size() == 5);
+    for (const Listed& device : devices) CHECK(device.hasClsid);
     CHECK(BindVideoInput(4));
   }
-  SUBCASE("the test options: a long name, a repeated name, a missing CLSID") {
-    REQUIRE(RunTestcam(L"register 3 --long-name 3 --same-name 2 --no-clsid 3") == 0);
+  SUBCASE("the test options: a name longer than a device list keeps, no CLSID and nothing to bind") {
+    REQUIRE(RunTestcam(L"register 3 --long-name 3 --no-clsid 3") == 0);
     const std::vector<Listed> devices = ListVideoInputs();
     REQUIRE(devices.size() == 3);
-    CHECK(devices[0].name == L"Test Camera 1");
-    CHECK(devices[1].name == L"Test Camera 1");
     CHECK(devices[2].name.size() > 255);
-    CHECK(devices[2].name.rfind(L"Test Camera 3 ", 0) == 0);
-    CHECK(devices[1].hasClsid);
     CHECK_FALSE(devices[2].hasClsid);
     CHECK_FALSE(BindVideoInput(2));
   }

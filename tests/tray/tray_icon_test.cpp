@@ -43,19 +43,6 @@ struct FormScope {
   TTrayForm* Form;
 };
 
-// The form as the application's main window for the scope; the
-// application window is put back as it was found (hidden, not minimised).
-struct MainFormScope {
-  explicit MainFormScope(TForm* form) { Application->SetMainForm(form); }
-  ~MainFormScope() {
-    Application->SetMainForm(nullptr);
-    Application->SetShowMainForm(true);
-    HWND app = Application->Handle();
-    if (IsIconic(app)) ShowWindow(app, SW_RESTORE);
-    ShowWindow(app, SW_HIDE);
-  }
-};
-
 struct EventLog {
   std::vector<std::string> events;
   std::string Text() const {
@@ -525,7 +512,7 @@ TEST_CASE("minimise to tray and restore") {
   });
   TTrayForm& form = *scope.Form;
   TTrayIcon& tray = *form.Tray;
-  MainFormScope main(&form);
+  MainWindowFor asMain(&form);
   const HWND app = Application->Handle();
   // Another window, so that coming back in front is something to do.
   HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 120,
@@ -600,7 +587,7 @@ TEST_CASE("start-up: a False answer keeps the main window hidden") {
     };
   });
   TTrayForm& form = *scope.Form;
-  MainFormScope main(&form);
+  MainWindowFor asMain(&form);
   CHECK(startups == 1);
   CHECK_FALSE(Application->ShowMainForm());
   CHECK_FALSE(IsWindowVisible(form.Handle()));
