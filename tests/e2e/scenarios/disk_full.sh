@@ -16,7 +16,8 @@ read -r bx by <<<"$(record_button)"
 click "$bx" "$by"
 log=$DISK/录像/记录.log
 interrupted() { [ "$(grep -c '录像中断：磁盘空间不足' "$log" 2>/dev/null)" = 4 ]; }
-wait_until 120 "four channels logged 录像中断：磁盘空间不足" interrupted
+# Four H.264 channels write about 150 KB/s: the floor takes minutes to reach.
+wait_until 300 "four channels logged 录像中断：磁盘空间不足" interrupted
 free=$(free_kb "$DISK")
 holds "$free > 0" || fail "the disk filled up"
 say "free space after the stop: $free KB"

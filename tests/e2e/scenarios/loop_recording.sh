@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# Unattended recording on a 40 MB disk with 8-second segments: four channels
-# record for three minutes; segments rotate, loop recording deletes the
-# oldest and logs each deletion, free space never falls below the floor
-# (4 MB, a tenth of the disk), every file left is readable, and a channel's
-# files follow each other without a lost frame.
+# Unattended recording on a 16 MB disk with 8-second segments: four channels
+# record for three minutes (about 150 KB/s of H.264 together); segments
+# rotate, loop recording deletes the oldest and logs each deletion, free
+# space never falls below the floor (1.6 MB, a tenth of the disk), every
+# file left is readable, and a channel's files follow each other without a
+# lost frame.
 . "$(dirname "$0")/../e2e_lib.sh"
 new_app_dir
-mount_small_disk 40
+mount_small_disk 16
 printf '[comm]\r\npath=%s\r\nsegment=8s\r\nauto=0\r\n' "$(windows_path "$DISK")" >"$SETTINGS"
 cameras register 4
 start_program
 wait_main_window
 wait_live 1 2 3 4
 
-floor_kb=$((40 * 1024 / 10))
+floor_kb=$((16 * 1024 / 10))
 read -r bx by <<<"$(record_button)"
 click "$bx" "$by"
 started=$SECONDS
