@@ -74,7 +74,7 @@ for n in 1 2 3 4; do
   while read -r step inner name; do
     [ "$step" -gt "$widest" ] && widest=$step
     [ "$step" -le "$inner" ] ||
-      fail "channel $n: a step of $step ms after $name, the camera's widest inside the files $inner ms (log: $(grep -F "$name" "$log" | grep 丢帧 | head -1))"
+      fail "channel $n: a step of $step ms after $name, the camera's widest inside the files $inner ms (log: $(grep -F "#$n  丢帧" "$log" | grep -F "#$n\\$name" | head -1))"
   done <<<"$steps"
 done
 say "widest step at a switch: $widest ms"
