@@ -14,6 +14,7 @@ constexpr GUID kDataObject = {0x75b22636, 0x668e, 0x11cf, {0xa6, 0xd9, 0x00, 0xa
 constexpr GUID kSimpleIndexObject = {0x33000890, 0xe5b1, 0x11cf, {0x89, 0xf4, 0x00, 0xa0, 0xc9, 0x03, 0x49, 0xcb}};
 constexpr GUID kFilePropertiesObject = {0x8cabdca1, 0xa947, 0x11cf, {0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65}};
 constexpr GUID kStreamPropertiesObject = {0xb7dc0791, 0xa9b7, 0x11cf, {0x8e, 0xe6, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65}};
+constexpr GUID kStreamBitrateObject = {0x7bf875ce, 0x468d, 0x11d1, {0x8d, 0x82, 0x00, 0x60, 0x97, 0xc9, 0xa2, 0xb2}};
 constexpr GUID kHeaderExtensionObject = {0x5fbf03b5, 0xa92e, 0x11cf, {0x8e, 0xe3, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65}};
 constexpr GUID kReserved1 = {0xabd3d211, 0xa9ba, 0x11cf, {0x8e, 0xe6, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65}};
 constexpr GUID kVideoMedia = {0xbc19efc0, 0x5b4d, 0x11cf, {0xa8, 0xfd, 0x00, 0x80, 0x5f, 0x5c, 0x44, 0x2b}};
@@ -26,6 +27,8 @@ constexpr size_t kDataObjectFixedSize = 50;
 // Error correction (3) + length type and property flags (2) + padding
 // length (2) + send time (4) + duration (2) + payload flags (1).
 constexpr size_t kPacketHeaderSize = 14;
+// A live packet adds an explicit packet length (2) to that header.
+constexpr size_t kLivePacketHeaderSize = kPacketHeaderSize + 2;
 // Stream, object number, offset, replicated length, replicated data
 // (object size, presentation time), payload length.
 constexpr size_t kPayloadHeaderSize = 1 + 1 + 4 + 1 + 8 + 2;
@@ -168,6 +171,16 @@ Bytes AsfMuxer::BuildHeader() const {
     w.Raw(s.format.format);
   }
 
+  // Players show a stream's rate only from this object.
+  w.Guid(kStreamBitrateObject);
+  w.U64(26 + 6 * streams_.size());
+  w.U16(static_cast<uint16_t>(streams_.size()));
+  number = 1;
+  for (const StreamState& s : streams_) {
+    w.U16(number++);
+    w.U32(s.format.bitRate);
+  }
+
   w.Guid(kHeaderExtensionObject);
   w.U64(46);
   w.Guid(kReserved1);
@@ -178,7 +191,7 @@ Bytes AsfMuxer::BuildHeader() const {
   ByteWriter h(header);
   h.Guid(kHeaderObject);
   h.U64(30 + children.size());
-  h.U32(static_cast<uint32_t>(streams_.size()) + 2);
+  h.U32(static_cast<uint32_t>(streams_.size()) + 3);
   h.U8(0x01);
   h.U8(0x02);
   h.Raw(children);
@@ -225,6 +238,8 @@ void AsfMuxer::StartPacket(uint32_t sendTimeMs) {
   PutLE(p + 7, lastSendTimeMs_, 4);
   packetUsed_ = kPacketHeaderSize;
   payloadCount_ = 0;
+  observedUsed_ = kPacketHeaderSize;
+  observedCount_ = 0;
 }
 
 bool AsfMuxer::FlushPacket() {
@@ -232,12 +247,36 @@ bool AsfMuxer::FlushPacket() {
   uint8_t* p = packet_.data();
   PutLE(p + 5, kPacketSize - packetUsed_, 2);
   p[13] = static_cast<uint8_t>(0x80 | payloadCount_);  // payload lengths as WORD
-  const uint32_t number = packetCount_;
-  payloadCount_ = 0;
   if (!Emit(packet_.data(), packet_.size())) return false;
   ++packetCount_;
-  if (observer_) observer_(packet_, number);
+  ObserveRest(true);
+  payloadCount_ = 0;
   return true;
+}
+
+void AsfMuxer::ObserveRest(bool whole) {
+  if (!observer_ || observedCount_ == payloadCount_) return;
+  if (whole && observedCount_ == 0) {
+    observer_(packet_);
+  } else {
+    // Same header as the file's packet, with Packet Length (WORD) present
+    // and the padding length 0: the client needs no padding bytes.
+    const size_t payloadBytes = packetUsed_ - observedUsed_;
+    live_.resize(kLivePacketHeaderSize + payloadBytes);
+    uint8_t* p = live_.data();
+    p[0] = 0x82;
+    p[1] = p[2] = 0;
+    p[3] = 0x51;  // several payloads, padding length WORD, packet length WORD
+    p[4] = packet_[4];
+    PutLE(p + 5, live_.size(), 2);
+    PutLE(p + 7, 0, 2);
+    std::memcpy(p + 9, packet_.data() + 7, 6);  // send time, duration
+    p[15] = static_cast<uint8_t>(0x80 | (payloadCount_ - observedCount_));
+    std::memcpy(p + kLivePacketHeaderSize, packet_.data() + observedUsed_, payloadBytes);
+    observer_(live_);
+  }
+  observedUsed_ = packetUsed_;
+  observedCount_ = payloadCount_;
 }
 
 bool AsfMuxer::Emit(const uint8_t* data, size_t size) {
@@ -291,6 +330,10 @@ bool AsfMuxer::WriteSample(uint16_t stream, const uint8_t* data, size_t size, ui
   }
   if (keyFrame && index_ && state.format.kind == AsfStream::Kind::Video)
     state.keyObjects.push_back(IndexedObject{timeMs, firstPacket, packetCount_});
+  // A packet with no room for another payload goes out whole now rather
+  // than at the next sample; a live packet of it would outgrow the size.
+  if (kPacketSize - packetUsed_ < kPayloadHeaderSize + 1) return FlushPacket();
+  ObserveRest(false);
   return true;
 }
 

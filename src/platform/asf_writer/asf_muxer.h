@@ -58,9 +58,12 @@ public:
   static constexpr uint32_t kPacketSize = 4096;
   static constexpr uint64_t kIndexInterval = 10000000;  // 1 s in 100 ns
 
-  // Called with every finished data packet (for live sinks); `number` is
-  // the packet's position in the file.
-  using PacketObserver = std::function<void(const Bytes& packet, uint32_t number)>;
+  // Called with the live stream's packets: every payload is handed over by
+  // the time WriteSample returns, so a client never waits for a packet to
+  // fill. A packet the file gets whole goes out as it is; the payloads
+  // that end a sample in a packet still filling go out at once in a
+  // shorter packet of their own with an explicit length and no padding.
+  using PacketObserver = std::function<void(const Bytes& packet)>;
 
   AsfMuxer(std::vector<AsfStream> streams, bool index, AsfOutput& output);
 
@@ -110,6 +113,8 @@ private:
   Bytes BuildIndex(const StreamState& stream) const;
   void StartPacket(uint32_t sendTimeMs);
   bool FlushPacket();
+  // Hands the observer the payloads of the packet not yet handed over.
+  void ObserveRest(bool whole);
   bool Emit(const uint8_t* data, size_t size);
 
   std::vector<StreamState> streams_;
@@ -125,6 +130,10 @@ private:
   Bytes packet_;
   size_t packetUsed_ = 0;
   uint8_t payloadCount_ = 0;
+  // Where the payloads not yet handed to the observer start, and how many.
+  size_t observedUsed_ = 0;
+  uint8_t observedCount_ = 0;
+  Bytes live_;
   uint32_t packetCount_ = 0;
   uint32_t lastSendTimeMs_ = 0;
   uint32_t endTimeMs_ = 0;

@@ -24,7 +24,7 @@ AsfWritingSession::AsfWritingSession(const AsfSessionSettings& settings,
   }
   muxer_ = std::make_unique<AsfMuxer>(std::move(streams), settings_.index, *output_);
   if (sinks_)
-    muxer_->SetPacketObserver([this](const Bytes& packet, uint32_t) { sinks_->Deliver(packet); });
+    muxer_->SetPacketObserver([this](const Bytes& packet) { sinks_->Deliver(packet); });
 }
 
 HRESULT AsfWritingSession::Start(const AsfSessionSettings& settings,

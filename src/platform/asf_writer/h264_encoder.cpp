@@ -64,6 +64,10 @@ std::unique_ptr<H264Encoder> H264Encoder::Create(const H264Settings& settings) {
     return nullptr;
   ISVCEncoder* encoder = nullptr;
   if (WelsCreateSVCEncoder(&encoder) != 0 || !encoder) return nullptr;
+  // Only errors: otherwise every channel's start prints a warning about
+  // frame skip being off, which is meant.
+  int traceLevel = WELS_LOG_ERROR;
+  (void)encoder->SetOption(ENCODER_OPTION_TRACE_LEVEL, &traceLevel);  // the default only adds noise
   SEncParamExt params;
   encoder->GetDefaultParams(&params);
   params.iUsageType = CAMERA_VIDEO_REAL_TIME;

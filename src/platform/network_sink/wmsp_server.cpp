@@ -133,7 +133,9 @@ void WmspServer::AcceptLoop() {
       continue;
     }
     u_long nonBlocking = 1;
-    (void)ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);  // waits use select either way
+    // If this fails a send to a stalled client blocks until Close shuts the
+    // socket; the queue limit still drops it from the broadcast.
+    (void)ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);
     ReapFinishedThreads();
     auto client = std::make_shared<Client>();
     client->socket = std::move(socket);
@@ -199,12 +201,14 @@ bool WmspServer::SendAll(Client& client, const uint8_t* data, size_t size) {
       std::lock_guard lock(client.lock);
       if (client.dropped) return false;
     }
-    if (!WaitSocket(client.socket.Get(), true, kPollMs)) continue;
+    // Send first and wait only when the socket is full: a live stream sends
+    // small pieces many times a second, and each wait is a system call.
     const int sent = send(client.socket.Get(), reinterpret_cast<const char*>(data),
                           static_cast<int>(std::min<size_t>(size, 1 << 16)), 0);
     if (sent == SOCKET_ERROR) {
-      if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
-      return false;
+      if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+      (void)WaitSocket(client.socket.Get(), true, kPollMs);  // a timeout re-checks `dropped`
+      continue;
     }
     data += sent;
     size -= static_cast<size_t>(sent);
@@ -245,8 +249,9 @@ void WmspServer::Serve(const std::shared_ptr<Client>& client) {
 }
 
 void WmspServer::Stream(const std::shared_ptr<Client>& client) {
+  std::deque<std::shared_ptr<const std::vector<uint8_t>>> taken;
+  std::vector<uint8_t> batch;
   for (;;) {
-    std::shared_ptr<const std::vector<uint8_t>> chunk;
     {
       std::unique_lock lock(client->lock);
       client->wake.wait_for(lock, std::chrono::milliseconds(kPollMs), [&] {
@@ -257,10 +262,13 @@ void WmspServer::Stream(const std::shared_ptr<Client>& client) {
         if (!client->ended) continue;
         break;
       }
-      chunk = std::move(client->queue.front());
-      client->queue.pop_front();
+      taken.swap(client->queue);
     }
-    if (!SendAll(*client, chunk->data(), chunk->size())) return;
+    // Everything queued in one send: a picture often comes as a few packets.
+    batch.clear();
+    for (const auto& chunk : taken) batch.insert(batch.end(), chunk->begin(), chunk->end());
+    taken.clear();
+    if (!SendAll(*client, batch.data(), batch.size())) return;
   }
   const std::vector<uint8_t> end = FrameWmspEnd();
   (void)SendAll(*client, end.data(), end.size());  // the client may already be gone
@@ -297,16 +305,19 @@ void WmspServer::Broadcast(const uint8_t* packet, size_t size) {
   auto chunk = std::make_shared<const std::vector<uint8_t>>(FrameWmspData(packet, size, number));
   if (chunk->empty()) return;
   for (const auto& client : clients) {
-    std::lock_guard lock(client->lock);
-    if (client->dropped || client->ended) continue;
-    if (!client->synced && !keyStart) continue;
-    client->synced = true;
-    if (client->queue.size() >= kMaxQueuedChunks) {
-      client->dropped = true;  // it stopped reading; the others go on
-      client->queue.clear();
-    } else {
-      client->queue.push_back(chunk);
+    {
+      std::lock_guard lock(client->lock);
+      if (client->dropped || client->ended) continue;
+      if (!client->synced && !keyStart) continue;
+      client->synced = true;
+      if (client->queue.size() >= kMaxQueuedChunks) {
+        client->dropped = true;  // it stopped reading; the others go on
+        client->queue.clear();
+      } else {
+        client->queue.push_back(chunk);
+      }
     }
+    // Outside the lock, so the woken thread does not wait for it at once.
     client->wake.notify_one();
   }
 }
