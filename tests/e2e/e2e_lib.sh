@@ -207,7 +207,7 @@ pane_menu_item() {
   line=$(probe menu 10000) || fail "a right click on pane $1 opened no menu"
   read -r mx my mw mh <<<"$line"
   click $((mx + mw / 2)) $((my + mh * (2 * $2 - 1) / (2 * $3)))
-  wait_until 5 "the menu stayed open after a click on its item $2" menu_closed
+  wait_until 20 "the menu stayed open after a click on its item $2" menu_closed
 }
 menu_closed() { ! probe menu 0 >/dev/null; }
 
@@ -278,7 +278,7 @@ answer_box() {
   local text
   text=$(probe text "摄像头监控" "$((${1:-20} * 1000))") || fail "no message box"
   probe press "摄像头监控" "确定" || probe press "摄像头监控" "OK" || fail "cannot answer the message box"
-  wait_until 5 "the message box did not close" no_box
+  wait_until 20 "the message box did not close" no_box
   printf '%s\n' "$text"
 }
 

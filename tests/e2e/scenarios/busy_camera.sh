@@ -12,7 +12,7 @@ text=$(probe text "摄像头监控" 20000) || fail "no message box"
 probe press "摄像头监控" "确定" || probe press "摄像头监控" "OK" || fail "cannot answer the message box"
 # Only a dialog counts: the application window shares the box's caption.
 box_gone() { ! probe text "摄像头监控" 0 >/dev/null; }
-wait_until 5 "the message box stayed after 确定" box_gone
+wait_until 20 "the message box stayed after 确定" box_gone
 wait_live 1
 pane_black 2 || fail "pane 2 shows a picture"
 pane_black 3 || fail "pane 3 shows a picture"

@@ -20,10 +20,10 @@ probe gone "设置" 10000 || fail "确定 did not close the dialog"
 
 read -r x y <<<"$(child_centre "总在最前")"
 click "$x" "$y"
-wait_until 5 "ontop=1 was not written" test "$(settings_value ontop)" = 1
+wait_until 20 "ontop=1 was not written" test "$(settings_value ontop)" = 1
 probe state "$CAPTION" | grep -q 'topmost=1' || fail "the window is not topmost"
 click "$x" "$y"
-wait_until 5 "ontop=0 was not written" test "$(settings_value ontop)" = 0
+wait_until 20 "ontop=0 was not written" test "$(settings_value ontop)" = 0
 probe state "$CAPTION" | grep -q 'topmost=0' || fail "the window is still topmost"
 
 close_front_window

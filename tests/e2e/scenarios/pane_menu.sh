@@ -25,7 +25,7 @@ pane_black 1 && fail "视频属性 stopped channel 1"
 screenshot "$APPDIR/properties.png"
 read -r ox oy <<<"$(child_centre "确定" "$PROPERTIES")"
 click "$ox" "$oy"
-probe gone "$PROPERTIES" 5000 || fail "确定 did not close the property pages"
+probe gone "$PROPERTIES" 20000 || fail "确定 did not close the property pages"
 wait_live 1 2
 close_front_window
 wait_exit 30

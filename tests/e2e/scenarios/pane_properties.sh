@@ -18,7 +18,7 @@ for n in 2 3 4; do
   grep -q "^Test Camera $n\$" <<<"$text" || fail "视频属性 on pane $n shows \"$text\""
   read -r ox oy <<<"$(child_centre "确定" "$properties")"
   click "$ox" "$oy"
-  probe gone "$properties" 5000 || fail "确定 did not close the property pages of pane $n"
+  probe gone "$properties" 20000 || fail "确定 did not close the property pages of pane $n"
 done
 
 menu_item 3 1

@@ -26,10 +26,10 @@ while text=$(probe text "摄像头监控" 5000); do
   boxes=$((boxes + 1))
   [ $boxes -le 2 ] || fail "more than one error box per step of channel 2's shutdown: \"$text\""
   probe press "摄像头监控" "确定" || probe press "摄像头监控" "OK" || fail "cannot answer \"$text\""
-  wait_until 5 "the message box did not close" no_box
+  wait_until 20 "the message box did not close" no_box
 done
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended although the session went on"
-probe rect "$CAPTION" 2000 >/dev/null || fail "the main window is gone"
+probe rect "$CAPTION" 10000 >/dev/null || fail "the main window is gone"
 pane_black 1 || fail "channel 1 still runs after the close query"
 judge_recording "$(newest_recording 1)" "$seconds"
 
