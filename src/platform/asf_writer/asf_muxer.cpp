@@ -171,7 +171,7 @@ Bytes AsfMuxer::BuildHeader() const {
     w.Raw(s.format.format);
   }
 
-  // Players show a stream's rate only from this object.
+  // Each stream's real rate, for readers that take it from the header.
   w.Guid(kStreamBitrateObject);
   w.U64(26 + 6 * streams_.size());
   w.U16(static_cast<uint16_t>(streams_.size()));
@@ -264,10 +264,8 @@ void AsfMuxer::ObserveRest(bool whole) {
     const size_t payloadBytes = packetUsed_ - observedUsed_;
     live_.resize(kLivePacketHeaderSize + payloadBytes);
     uint8_t* p = live_.data();
-    p[0] = 0x82;
-    p[1] = p[2] = 0;
+    std::memcpy(p, packet_.data(), 5);  // error correction, property flags
     p[3] = 0x51;  // several payloads, padding length WORD, packet length WORD
-    p[4] = packet_[4];
     PutLE(p + 5, live_.size(), 2);
     PutLE(p + 7, 0, 2);
     std::memcpy(p + 9, packet_.data() + 7, 6);  // send time, duration
